@@ -1,0 +1,100 @@
+// The per-thread error record and the OS layer's error texts.
+#include "common/error_record.h"
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "common/utf.h"
+
+namespace qm {
+namespace {
+
+thread_local std::unique_ptr<QmErrorInfo> t_record;
+
+QmErrorInfo* Record() {
+    if (!t_record) t_record.reset(new (std::nothrow) QmErrorInfo);
+    return t_record.get();
+}
+
+std::u16string TrimTrailingColons(std::u16string_view text) {
+    size_t n = text.size();
+    while (n > 0 && text[n - 1] == u':') --n;
+    return std::u16string(text.substr(0, n));
+}
+
+void TrimTrailingLineBreaks(std::u16string& text) {
+    while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n')) text.pop_back();
+}
+
+}  // namespace
+
+bool GetSystemErrorMessage(uint32_t code, std::u16string& message) {
+    message.clear();
+    // glibc invents "Unknown error N" for codes it has no text for; it has
+    // a name exactly for the codes it knows.
+    if (code > 0x7FFFFFFFu || (code != 0 && strerrorname_np(static_cast<int>(code)) == nullptr)) return false;
+    char buffer[1024];
+    const char* text = strerror_r(static_cast<int>(code), buffer, sizeof buffer);
+    if (!text) return false;
+    message = LocaleTextToUtf16(text);
+    TrimTrailingLineBreaks(message);
+    return true;
+}
+
+std::u16string SetLastErrorTextV(uint32_t code, std::u16string_view context) {
+    if (code == 0) code = static_cast<uint32_t>(errno);
+    QmErrorInfo* record = Record();
+    if (!record) return {};
+    record->code = code;
+
+    std::u16string message;
+    if (!GetSystemErrorMessage(code, message)) message = FormatText(u"未知系统错误0x%08X。", code);
+    std::u16string text = TrimTrailingColons(context);
+    if (!text.empty()) text += u':';
+    text += message;
+    TrimTrailingLineBreaks(text);
+    record->text = std::move(text);
+    return record->text;
+}
+
+std::u16string SetErrorTextV(uint32_t code, std::u16string_view text) {
+    QmErrorInfo* record = Record();
+    if (!record) return {};
+    record->code = code;
+    record->text.assign(text);
+    return record->text;
+}
+
+std::u16string ReplaceErrorContextV(std::u16string_view context) {
+    QmErrorInfo* record = Record();
+    if (!record) return {};
+    std::u16string text = TrimTrailingColons(context);
+    const std::u16string& old = record->text;
+    // The first ':' that ends a context: not a drive letter's "C:\", not the
+    // "://" of a link and not the colon inside a time of day.
+    for (size_t i = 0; i + 1 < old.size(); ++i) {
+        if (old[i] != u':') continue;
+        const char16_t next = old[i + 1];
+        if (next == u'/' || next == u'\\' || (next >= u'0' && next <= u'9')) continue;
+        text.append(old, i, std::u16string::npos);
+        break;
+    }
+    record->text = std::move(text);
+    return record->text;
+}
+
+std::u16string GetLastErrorText() {
+    QmErrorInfo* record = Record();
+    return record ? record->text : std::u16string();
+}
+
+uint32_t GetLastErrorCode() {
+    QmErrorInfo* record = Record();
+    return record ? record->code : 0;
+}
+
+void FreeThreadErrorInfo() { t_record.reset(); }
+
+}  // namespace qm

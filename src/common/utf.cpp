@@ -1,0 +1,230 @@
+// UTF-8 <-> UTF-16 conversion and the lossless mapping of file names.
+#include "common/utf.h"
+
+#include <cwchar>
+
+namespace qm {
+namespace {
+
+// Decodes one well-formed UTF-8 sequence at `p`; returns its length, or 0
+// when the bytes there are ill-formed (the Unicode "maximal subpart" rules:
+// exact ranges for the second byte exclude over-long forms and surrogates).
+size_t DecodeOne(const unsigned char* p, size_t left, char32_t& cp) {
+    const unsigned char b0 = p[0];
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    size_t n;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        n = 2;
+        cp = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        n = 3;
+        cp = b0 & 0x0F;
+        if (b0 == 0xE0) lo = 0xA0;
+        if (b0 == 0xED) hi = 0x9F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        n = 4;
+        cp = b0 & 0x07;
+        if (b0 == 0xF0) lo = 0x90;
+        if (b0 == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (left < n) return 0;
+    if (p[1] < lo || p[1] > hi) return 0;
+    cp = (cp << 6) | (p[1] & 0x3F);
+    for (size_t i = 2; i < n; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    return n;
+}
+
+// Length of the maximal subpart of an ill-formed sequence, so that lossy
+// decoding replaces each broken sequence with exactly one U+FFFD.
+size_t IllFormedLength(const unsigned char* p, size_t left) {
+    const unsigned char b0 = p[0];
+    size_t n;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b0 >= 0xC2 && b0 <= 0xDF) n = 2;
+    else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        n = 3;
+        if (b0 == 0xE0) lo = 0xA0;
+        if (b0 == 0xED) hi = 0x9F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        n = 4;
+        if (b0 == 0xF0) lo = 0x90;
+        if (b0 == 0xF4) hi = 0x8F;
+    } else return 1;
+    size_t i = 1;
+    if (i < left && i < n && p[i] >= lo && p[i] <= hi) {
+        ++i;
+        while (i < left && i < n && (p[i] & 0xC0) == 0x80) ++i;
+    }
+    return i;
+}
+
+void Append(std::u16string& out, char32_t cp) {
+    if (cp < 0x10000) {
+        out += static_cast<char16_t>(cp);
+    } else {
+        cp -= 0x10000;
+        out += static_cast<char16_t>(0xD800 + (cp >> 10));
+        out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    }
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Walks UTF-16 code points; `lone` is called for unpaired surrogates.
+template <class OnCodePoint, class OnLone>
+void WalkUtf16(std::u16string_view in, OnCodePoint onCodePoint, OnLone lone) {
+    for (size_t i = 0; i < in.size(); ++i) {
+        const char16_t c = in[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
+            onCodePoint(0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (in[i + 1] - 0xDC00));
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            lone(c);
+        } else {
+            onCodePoint(c);
+        }
+    }
+}
+
+}  // namespace
+
+bool Utf8ToUtf16(std::string_view in, std::u16string& out) {
+    out.clear();
+    out.reserve(in.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+    size_t i = 0;
+    while (i < in.size()) {
+        if (p[i] < 0x80) {  // ASCII runs dominate hash lists
+            out += static_cast<char16_t>(p[i++]);
+            continue;
+        }
+        char32_t cp;
+        const size_t n = DecodeOne(p + i, in.size() - i, cp);
+        if (n == 0) return false;
+        Append(out, cp);
+        i += n;
+    }
+    return true;
+}
+
+std::u16string Utf8ToUtf16Lossy(std::string_view in) {
+    std::u16string out;
+    out.reserve(in.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+    size_t i = 0;
+    while (i < in.size()) {
+        char32_t cp;
+        const size_t n = DecodeOne(p + i, in.size() - i, cp);
+        if (n == 0) {
+            out += u'\uFFFD';
+            i += IllFormedLength(p + i, in.size() - i);
+        } else {
+            Append(out, cp);
+            i += n;
+        }
+    }
+    return out;
+}
+
+bool IsValidUtf8(std::string_view in) {
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+    size_t i = 0;
+    while (i < in.size()) {
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        char32_t cp;
+        const size_t n = DecodeOne(p + i, in.size() - i, cp);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+std::string Utf16ToUtf8(std::u16string_view in) {
+    std::string out;
+    out.reserve(in.size() * 3 / 2);
+    WalkUtf16(in, [&](char32_t cp) { AppendUtf8(out, cp); }, [&](char16_t) { AppendUtf8(out, 0xFFFD); });
+    return out;
+}
+
+std::u16string PathFromOs(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    size_t i = 0;
+    while (i < bytes.size()) {
+        char32_t cp;
+        const size_t n = DecodeOne(p + i, bytes.size() - i, cp);
+        if (n == 0) {
+            out += static_cast<char16_t>(0xDC00 + p[i]);
+            ++i;
+        } else {
+            Append(out, cp);
+            i += n;
+        }
+    }
+    return out;
+}
+
+std::string PathToOs(std::u16string_view path) {
+    std::string out;
+    out.reserve(path.size() * 3 / 2);
+    WalkUtf16(
+        path, [&](char32_t cp) { AppendUtf8(out, cp); },
+        [&](char16_t c) {
+            if (c >= 0xDC80 && c <= 0xDCFF) out += static_cast<char>(c - 0xDC00);
+            else AppendUtf8(out, 0xFFFD);
+        });
+    return out;
+}
+
+std::u16string LocaleTextToUtf16(std::string_view text) {
+    std::u16string out;
+    std::mbstate_t state{};
+    size_t i = 0;
+    while (i < text.size()) {
+        wchar_t wc;
+        const size_t n = std::mbrtowc(&wc, text.data() + i, text.size() - i, &state);
+        if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2)) {
+            out += u'?';
+            state = std::mbstate_t{};
+            ++i;
+            continue;
+        }
+        if (n == 0) break;
+        const auto cp = static_cast<char32_t>(wc);
+        if (cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) Append(out, cp);
+        else out += u'\uFFFD';
+        i += n;
+    }
+    return out;
+}
+
+}  // namespace qm

@@ -1,0 +1,37 @@
+// UTF-8 <-> UTF-16 conversion, and the mapping of file-system paths.
+//
+// The core keeps every text as UTF-16. Texts from files are converted
+// strictly (an ill-formed sequence is a failure the caller can act on);
+// file names from the OS are bytes that need not be UTF-8 at all, so they are
+// mapped losslessly: a byte that is not part of a well-formed sequence becomes
+// the lone surrogate U+DC80 + byte and turns back into that byte at the OS call.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+// Strict: returns false (and leaves `out` unspecified) on any ill-formed
+// sequence: a bad lead or continuation byte, an over-long form, a surrogate
+// code point, a value above U+10FFFF, or a sequence cut off by the end.
+bool Utf8ToUtf16(std::string_view in, std::u16string& out);
+
+// Replaces every ill-formed sequence by U+FFFD.
+std::u16string Utf8ToUtf16Lossy(std::string_view in);
+
+// Lone surrogates become U+FFFD (EF BF BD).
+std::string Utf16ToUtf8(std::u16string_view in);
+
+// True when the bytes are well-formed UTF-8.
+bool IsValidUtf8(std::string_view in);
+
+// File-system names: lossless in both directions for any byte string.
+std::u16string PathFromOs(std::string_view bytes);
+std::string PathToOs(std::u16string_view path);
+
+// Text of the C library in the current locale's multibyte encoding (such as
+// strerror_r's), as UTF-16.
+std::u16string LocaleTextToUtf16(std::string_view text);
+
+}  // namespace qm

@@ -1,0 +1,87 @@
+#include "common/error_record.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <thread>
+
+namespace qm {
+namespace {
+
+std::u16string SystemText(uint32_t code) {
+    std::u16string text;
+    EXPECT_TRUE(GetSystemErrorMessage(code, text));
+    return text;
+}
+
+TEST(ErrorRecord, ContextColonAndSystemText) {
+    const std::u16string text = SetLastErrorText(ENOENT, u"打开文件 %s 失败", u"/tmp/x.txt");
+    EXPECT_EQ(text, u"打开文件 /tmp/x.txt 失败:" + SystemText(ENOENT));
+    EXPECT_EQ(GetLastErrorText(), text);
+    EXPECT_EQ(GetLastErrorCode(), static_cast<uint32_t>(ENOENT));
+    EXPECT_NE(text.back(), u'\n');
+}
+
+TEST(ErrorRecord, TrailingColonsOfContextAreNotDoubled) {
+    EXPECT_EQ(SetLastErrorText(EACCES, u"读取失败::"), u"读取失败:" + SystemText(EACCES));
+}
+
+TEST(ErrorRecord, WithoutContextTheSystemTextStandsAlone) {
+    EXPECT_EQ(SetLastErrorText(EIO), SystemText(EIO));
+}
+
+TEST(ErrorRecord, CodeZeroTakesErrnoAndErrnoZeroHasItsOwnText) {
+    errno = ENOSPC;
+    EXPECT_EQ(SetLastErrorText(0, u"写入"), u"写入:" + SystemText(ENOSPC));
+    EXPECT_EQ(GetLastErrorCode(), static_cast<uint32_t>(ENOSPC));
+    errno = 0;
+    EXPECT_EQ(SetLastErrorText(0, u"写入"), u"写入:" + SystemText(0));
+    EXPECT_EQ(GetLastErrorCode(), 0u);
+}
+
+TEST(ErrorRecord, UnknownCodeGivesTheUnknownText) {
+    EXPECT_EQ(SetLastErrorText(0x1234ABCDu, u"打开 %s", u"a"), u"打开 a:未知系统错误0x1234ABCD。");
+    EXPECT_EQ(SetLastErrorText(0xFFFFFFF0u), u"未知系统错误0xFFFFFFF0。");
+    std::u16string none;
+    EXPECT_FALSE(GetSystemErrorMessage(99999, none));
+}
+
+TEST(ErrorRecord, FromResultTakesLow16Bits) {
+    SetLastErrorTextFromResult(0x80070000u | ENOENT, u"x");
+    EXPECT_EQ(GetLastErrorCode(), static_cast<uint32_t>(ENOENT));
+}
+
+TEST(ErrorRecord, SetErrorTextStoresExactly) {
+    EXPECT_EQ(SetErrorText(0, u"文件 %s 超过最大限制:", u"/a"), u"文件 /a 超过最大限制:");
+    EXPECT_EQ(GetLastErrorCode(), 0u);
+}
+
+TEST(ErrorRecord, ReplaceContextKeepsSystemPartAndSkipsPathColons) {
+    const std::u16string sys = SystemText(ENOSPC);
+    SetLastErrorText(ENOSPC, u"写入文件 %s 失败", u"C:\\x.txt");
+    EXPECT_EQ(ReplaceErrorContext(u"写入文件[%s]失败", u"C:\\x.txt"), u"写入文件[C:\\x.txt]失败:" + sys);
+
+    SetLastErrorText(ENOSPC, u"打开 %s 于 12:30:05", u"115://a|1");
+    EXPECT_EQ(ReplaceErrorContext(u"新的"), u"新的:" + sys);
+    EXPECT_EQ(GetLastErrorCode(), static_cast<uint32_t>(ENOSPC));
+
+    // Without a context colon only the new context remains.
+    SetErrorText(0, u"无冒号");
+    EXPECT_EQ(ReplaceErrorContext(u"上下文:"), u"上下文");
+}
+
+TEST(ErrorRecord, EachThreadHasItsOwnRecord) {
+    SetErrorText(0, u"主线程");
+    std::u16string seen;
+    std::thread([&] {
+        seen = GetLastErrorText();
+        SetErrorText(0, u"工作线程");
+        FreeThreadErrorInfo();
+        EXPECT_EQ(GetLastErrorText(), u"");
+    }).join();
+    EXPECT_EQ(seen, u"");
+    EXPECT_EQ(GetLastErrorText(), u"主线程");
+}
+
+}  // namespace
+}  // namespace qm

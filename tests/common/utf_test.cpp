@@ -1,0 +1,42 @@
+#include "common/utf.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace qm {
+namespace {
+
+TEST(Utf, StrictDecodingAcceptsWellFormedAndRejectsEveryIllFormedKind) {
+    std::u16string out;
+    ASSERT_TRUE(Utf8ToUtf16("\xE6\xA0\xA1\xE9\xAA\x8C a \xF0\x9F\x98\x80", out));
+    EXPECT_EQ(out, u"校验 a 😀");
+    for (const char* bad : {"\x80", "\xC0\xAF", "\xC1\xBF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                            "\xF5\x80\x80\x80", "\xE6\xA0", "\xF0\x9F\x98", "\xFE", "a\xE6"}) {
+        EXPECT_FALSE(Utf8ToUtf16(bad, out)) << bad;
+        EXPECT_FALSE(IsValidUtf8(bad)) << bad;
+    }
+    EXPECT_TRUE(IsValidUtf8(std::string_view("a\0b", 3)));
+}
+
+TEST(Utf, LossyDecodingReplacesEachBrokenSequenceOnce) {
+    EXPECT_EQ(Utf8ToUtf16Lossy("a\xE6\xA0" "b"), u"a\uFFFDb");
+    EXPECT_EQ(Utf8ToUtf16Lossy("\xC0\xAF"), u"\uFFFD\uFFFD");
+    EXPECT_EQ(Utf16ToUtf8(u"x\xD800y"), "x\xEF\xBF\xBDy");
+    EXPECT_EQ(Utf16ToUtf8(u"校验😀"), "\xE6\xA0\xA1\xE9\xAA\x8C\xF0\x9F\x98\x80");
+}
+
+TEST(Utf, OsPathsRoundTripAnyBytes) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes(rng() % 24, '\0');
+        for (char& c : bytes) c = static_cast<char>(rng());
+        EXPECT_EQ(PathToOs(PathFromOs(bytes)), bytes);
+        std::u16string strict;
+        if (Utf8ToUtf16(bytes, strict)) EXPECT_EQ(PathFromOs(bytes), strict);
+    }
+    EXPECT_EQ(PathFromOs("a\xFF"), u"a\xDCFF");
+}
+
+}  // namespace
+}  // namespace qm
