@@ -1,0 +1,149 @@
+// The row comparison of the file list (see row_order.h).
+#include "document/row_order.h"
+
+#include <unicode/ucol.h>
+
+#include <algorithm>
+#include <clocale>
+#include <limits>
+#include <unordered_map>
+
+namespace qm {
+
+namespace {
+
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// The value of the run of decimal digits at the start of `text` (which begins
+// with one); a run beyond the signed 64-bit range counts as its largest value.
+int64_t LeadingNumber(std::u16string_view text) {
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+    int64_t value = 0;
+    for (char16_t c : text) {
+        if (!IsDigit(c)) break;
+        const int digit = c - u'0';
+        if (value > (kMax - digit) / 10) return kMax;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
+
+int CompareFoldedCodeUnits(std::u16string_view a, std::u16string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const char16_t x = FoldAscii(a[i]);
+        const char16_t y = FoldAscii(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+UCollator* OpenCollator(const char* locale) {
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* collator = ucol_open(locale, &status);
+    if (U_FAILURE(status)) {
+        if (collator) ucol_close(collator);
+        collator = nullptr;
+    }
+    if (!collator && locale && *locale) {
+        status = U_ZERO_ERROR;
+        collator = ucol_open("", &status);
+        if (U_FAILURE(status)) {
+            if (collator) ucol_close(collator);
+            collator = nullptr;
+        }
+    }
+    // Secondary strength: letters and accents count, letter case does not.
+    if (collator) ucol_setStrength(collator, UCOL_SECONDARY);
+    return collator;
+}
+
+std::u16string_view DirectoryPart(std::u16string_view path) {
+    const size_t slash = path.rfind(u'/');
+    if (slash == std::u16string_view::npos) return {};
+    if (slash == 0) return path.substr(0, 1);  // a file directly in "/"
+    return path.substr(0, slash);
+}
+
+std::u16string_view NamePart(std::u16string_view path) {
+    const size_t slash = path.rfind(u'/');
+    return slash == std::u16string_view::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+void CQmRowCollator::Closer::operator()(UCollator* collator) const { ucol_close(collator); }
+
+CQmRowCollator::CQmRowCollator(const char* locale) : collator_(OpenCollator(locale ? locale : "")) {}
+
+CQmRowCollator::~CQmRowCollator() = default;
+
+int CQmRowCollator::Compare(std::u16string_view a, std::u16string_view b) const {
+    constexpr size_t kMaxLength = static_cast<size_t>(std::numeric_limits<int32_t>::max());
+    if (!collator_ || a.size() > kMaxLength || b.size() > kMaxLength) return CompareFoldedCodeUnits(a, b);
+    const UCollationResult result =
+        ucol_strcoll(collator_.get(), a.data(), static_cast<int32_t>(a.size()), b.data(),
+                     static_cast<int32_t>(b.size()));
+    return result == UCOL_LESS ? -1 : (result == UCOL_GREATER ? 1 : 0);
+}
+
+std::string IcuLocaleFromPosix(std::string_view posixName) {
+    const size_t end = posixName.find_first_of(".@");
+    std::string_view base = posixName.substr(0, end);
+    if (base == "C" || base == "POSIX") return {};
+    return std::string(base);
+}
+
+const CQmRowCollator& GetRowCollator() {
+    // One per thread: a collator keeps scratch state while it compares.
+    thread_local const CQmRowCollator collator([] {
+        const char* name = std::setlocale(LC_COLLATE, nullptr);
+        return IcuLocaleFromPosix(name ? name : "");
+    }().c_str());
+    return collator;
+}
+
+int CompareRowTexts(const CQmRowCollator& collator, std::u16string_view a, std::u16string_view b) {
+    if (!a.empty() && !b.empty() && IsDigit(a.front()) && IsDigit(b.front())) {
+        const int64_t x = LeadingNumber(a);
+        const int64_t y = LeadingNumber(b);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return collator.Compare(a, b);
+}
+
+int CompareRowTexts(std::u16string_view a, std::u16string_view b) {
+    return CompareRowTexts(GetRowCollator(), a, b);
+}
+
+int CompareRowLengths(uint64_t a, uint64_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
+
+int CompareRows(const QmRowKey& a, const QmRowKey& b, int column, bool ascending, bool groupView) {
+    if (groupView && a.groupId != b.groupId) return a.groupId < b.groupId ? -1 : 1;
+    const int result =
+        column == QM_COLUMN_SIZE ? CompareRowLengths(a.length, b.length) : CompareRowTexts(a.text, b.text);
+    return ascending ? result : -result;
+}
+
+std::vector<size_t> OrderPathsForDisplay(std::span<const std::u16string_view> paths) {
+    std::vector<int> groups(paths.size());
+    std::unordered_map<std::u16string_view, int> groupIds;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const auto [it, added] =
+            groupIds.try_emplace(DirectoryPart(paths[i]), static_cast<int>(groupIds.size()) + 1);
+        groups[i] = it->second;
+    }
+    std::vector<size_t> order(paths.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    const CQmRowCollator& collator = GetRowCollator();
+    std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
+        if (groups[x] != groups[y]) return groups[x] < groups[y];
+        return CompareRowTexts(collator, NamePart(paths[x]), NamePart(paths[y])) < 0;
+    });
+    return order;
+}
+
+}  // namespace qm
