@@ -1,0 +1,105 @@
+#include "document/task_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/utf.h"
+#include "support/temp_dir.h"
+
+namespace qm {
+namespace {
+
+std::u16string Root(std::vector<QmChosenPath> chosen) {
+    std::u16string root = u"unchanged";
+    if (!ComputeCommonRoot(chosen, root)) return u"<none:" + root + u">";
+    return root;
+}
+
+TEST(CommonRoot, SingleInputGivesItsDirectory) {
+    EXPECT_EQ(Root({{u"/data/a.iso", false}}), u"/data");
+    EXPECT_EQ(Root({{u"/data", true}}), u"/data");
+    EXPECT_EQ(Root({{u"/data/", true}}), u"/data");
+    EXPECT_EQ(Root({{u"/a.iso", false}}), u"/");
+    EXPECT_EQ(Root({{u"/", true}}), u"/");
+}
+
+TEST(CommonRoot, ShortensByWholeComponents) {
+    EXPECT_EQ(Root({{u"/data/x/1.bin", false}, {u"/data/y", true}}), u"/data");
+    EXPECT_EQ(Root({{u"/ab", true}, {u"/abc/f.txt", false}}), u"/");
+    // A character-wise prefix is not a parent: "/data/data" is not above
+    // "/data/database".
+    EXPECT_EQ(Root({{u"/data/data", true}, {u"/data/database/x", false}}), u"/data");
+    EXPECT_EQ(Root({{u"/data/x", true}, {u"/data/x/deep/er", true}, {u"/data/x/f", false}}), u"/data/x");
+    // The same directory twice, once with separators to ignore.
+    EXPECT_EQ(Root({{u"/srv//d/", true}, {u"/srv/d", true}}), u"/srv/d");
+    // Exact comparison: directories differing in case are different.
+    EXPECT_EQ(Root({{u"/Data/a", false}, {u"/data/b", false}}), u"/");
+}
+
+TEST(CommonRoot, RelativeInputsShareNoRoot) {
+    EXPECT_EQ(Root({{u"/data/a", false}, {u"rel/b", false}}), u"<none:>");
+    EXPECT_EQ(Root({{u"rel/a", false}, {u"rel/b", false}}), u"<none:>");
+    EXPECT_EQ(Root({}), u"<none:>");
+}
+
+class TaskPathsTest : public ::testing::Test {
+protected:
+    std::u16string P(std::string_view name) const { return PathFromOs((dir_ / name).string()); }
+    test::TempDir dir_;
+};
+
+TEST_F(TaskPathsTest, ExistingInputsGiveChosenPathsAndRoot) {
+    dir_.Write("a/x/1.bin", "1");
+    std::filesystem::create_directories(dir_ / "a/y");
+    const std::vector<std::u16string> paths = {P("a/x/1.bin"), P("a/y")};
+    const QmTaskPathCheck check = CheckTaskPaths(paths);
+    ASSERT_EQ(check.status, QmTaskPathStatus::Ok);
+    const std::vector<QmChosenPath> expected = {{P("a/x/1.bin"), false}, {P("a/y"), true}};
+    EXPECT_EQ(check.chosen, expected);
+    EXPECT_EQ(check.commonRoot, P("a"));
+    EXPECT_TRUE(check.missing.empty());
+}
+
+TEST_F(TaskPathsTest, EveryMissingPathIsReported) {
+    dir_.Write("here.bin", "x");
+    const std::vector<std::u16string> paths = {P("here.bin"), P("gone1"), P("gone2"), u""};
+    const QmTaskPathCheck check = CheckTaskPaths(paths);
+    ASSERT_EQ(check.status, QmTaskPathStatus::MissingPaths);
+    EXPECT_EQ(check.missing, (std::vector<size_t>{1, 2, 3}));
+    EXPECT_TRUE(check.chosen.empty());
+    EXPECT_TRUE(check.commonRoot.empty());
+    EXPECT_EQ(FormatMissingPaths(paths, check.missing, u"\r\n", true),
+              u"以下文件或目录已不存在，请检查后再重新尝试：\r\n\r\n" + P("gone1") + u"\r\n" + P("gone2") +
+                  u"\r\n\r\n");
+    EXPECT_EQ(FormatMissingPaths(paths, std::vector<size_t>{1}, u"\n", false),
+              u"以下文件或目录已不存在，请检查后再重新尝试：\n" + P("gone1") + u"\n");
+}
+
+TEST_F(TaskPathsTest, LinksAreFollowed) {
+    std::filesystem::create_directories(dir_ / "real");
+    std::filesystem::create_directory_symlink(dir_ / "real", dir_ / "link");
+    std::filesystem::create_symlink(dir_ / "nowhere", dir_ / "dangling");
+    const std::vector<std::u16string> linked = {P("link")};
+    const QmTaskPathCheck check = CheckTaskPaths(linked);
+    ASSERT_EQ(check.status, QmTaskPathStatus::Ok);
+    EXPECT_TRUE(check.chosen.at(0).isDirectory);
+    EXPECT_EQ(check.commonRoot, P("link"));
+    const std::vector<std::u16string> dangling = {P("dangling")};
+    EXPECT_EQ(CheckTaskPaths(dangling).status, QmTaskPathStatus::MissingPaths);
+}
+
+TEST_F(TaskPathsTest, EmptyListAndUnrelatedRoots) {
+    EXPECT_EQ(CheckTaskPaths({}).status, QmTaskPathStatus::NoPaths);
+    dir_.Write("f", "x");
+    // The current directory of the test exists, named relatively.
+    const std::vector<std::u16string> mixed = {P("f"), u"."};
+    const QmTaskPathCheck check = CheckTaskPaths(mixed);
+    EXPECT_EQ(check.status, QmTaskPathStatus::NoCommonRoot);
+    EXPECT_TRUE(check.chosen.empty());
+}
+
+}  // namespace
+}  // namespace qm
