@@ -1,0 +1,205 @@
+// Opening byte ranges of files and devices.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "common/error_record.h"
+#include "common/utf.h"
+#include "input/io_object.h"
+#include "input/loop_device.h"
+#include "support/temp_dir.h"
+
+namespace qm {
+namespace {
+
+std::u16string U16(const std::filesystem::path& path) { return PathFromOs(path.string()); }
+
+std::u16string WithSystemText(std::u16string_view context, int error) {
+    std::u16string message;
+    EXPECT_TRUE(GetSystemErrorMessage(static_cast<uint32_t>(error), message));
+    return std::u16string(context) + u":" + message;
+}
+
+std::string ReadAll(int fd) {
+    std::string bytes;
+    char buffer[256];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<size_t>(n));
+    return bytes;
+}
+
+void ExpectFailedOpen(CQmIoObject& object, const std::u16string& text) {
+    EXPECT_EQ(object.Open(), kInvalidHandle);
+    EXPECT_EQ(object.GetHandle(), kInvalidHandle);
+    EXPECT_EQ(object.GetError(), text);
+    EXPECT_EQ(GetLastErrorText(), text);
+    EXPECT_TRUE(object.IsProcessed());
+    EXPECT_TRUE(object.IsUpdated());
+    EXPECT_FALSE(object.IsReading());
+}
+
+class RangeReaderTest : public ::testing::Test {
+protected:
+    test::TempDir dir_;
+    std::u16string file_ = U16(dir_.Write("ten.bin", "0123456789"));
+};
+
+TEST_F(RangeReaderTest, OpensAtTheStartOffsetAndSettlesTheLength) {
+    CQmIoObject object(file_);
+    object.SetRange(std::nullopt, 3, 0);
+    const int fd = object.Open();
+    ASSERT_NE(fd, kInvalidHandle);
+    EXPECT_EQ(object.GetLength(), 7u);
+    EXPECT_EQ(object.Open(), fd) << "an open object keeps its descriptor";
+    EXPECT_EQ(ReadAll(fd), "3456789");
+    EXPECT_TRUE(object.GetError().empty());
+    EXPECT_FALSE(object.IsProcessed());
+    object.CloseFile();
+    EXPECT_EQ(object.GetHandle(), kInvalidHandle);
+    EXPECT_EQ(::fcntl(fd, F_GETFD), -1) << "CloseFile closes the descriptor";
+}
+
+TEST_F(RangeReaderTest, AcceptsRangesUpToTheEndAndRefusesBeyond) {
+    struct Case {
+        uint64_t start, length;
+        bool ok;
+        uint64_t settled;
+    };
+    const Case cases[] = {
+        {10, 0, true, 0},   // start at the end: an empty range
+        {4, 6, true, 6},    // exactly up to the end
+        {0, 10, true, 10},  // the whole file
+        {11, 0, false, 0},  // start one byte beyond
+        {4, 7, false, 0},   // one byte too long
+        {1, ~uint64_t{0} - 1, false, 0},  // start + length would wrap around
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "start " << c.start << " length " << c.length);
+        CQmIoObject object(file_);
+        object.SetRange(std::nullopt, c.start, c.length);
+        if (c.ok) {
+            EXPECT_NE(object.Open(), kInvalidHandle);
+            EXPECT_EQ(object.GetLength(), c.settled);
+        } else {
+            ExpectFailedOpen(object, u"读取范围超出文件大小。");
+            EXPECT_EQ(object.GetLength(), c.length) << "a refused range keeps its length";
+        }
+    }
+}
+
+TEST_F(RangeReaderTest, VanishedFileRecordsTheSystemText) {
+    CQmIoObject object(U16(dir_ / "gone.bin"));
+    ExpectFailedOpen(object, WithSystemText(u"打开文件失败", ENOENT));
+    EXPECT_EQ(GetLastErrorCode(), static_cast<uint32_t>(ENOENT));
+}
+
+TEST_F(RangeReaderTest, DirectoryOpensButCannotBeRead) {
+    // The reader then reports a read failure at offset 0 instead of
+    // hashing a directory as if it were an empty file.
+    CQmIoObject object(U16(dir_.path()));
+    const int fd = object.Open();
+    ASSERT_NE(fd, kInvalidHandle);
+    char byte;
+    EXPECT_EQ(::read(fd, &byte, 1), -1);
+    EXPECT_EQ(errno, EISDIR);
+}
+
+TEST_F(RangeReaderTest, NamedPipeFailsWithoutBlocking) {
+    const std::string fifo = (dir_ / "pipe").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    CQmIoObject object(PathFromOs(fifo));
+    ExpectFailedOpen(object, WithSystemText(u"获取文件大小失败", ESPIPE));
+}
+
+TEST_F(RangeReaderTest, CharacterDeviceIsAFileNotADisk) {
+    EXPECT_FALSE(IsDevicePath(u"/dev/null"));
+    EXPECT_FALSE(IsDevicePath(file_));
+    CQmIoObject object(u"/dev/null");
+    EXPECT_NE(object.Open(), kInvalidHandle);
+    EXPECT_EQ(object.GetLength(), 0u);
+}
+
+TEST_F(RangeReaderTest, BlockDeviceSizeAndWord) {
+    const std::string backing = dir_.Write("disk.img", std::string(1 << 20, 'd')).string();
+    test::LoopDevice loop(backing);
+    if (!loop.Ok()) GTEST_SKIP() << "no loop device can be attached here";
+    const std::u16string device = PathFromOs(loop.path());
+    EXPECT_TRUE(IsDevicePath(device));
+
+    CQmIoObject whole(device);
+    ASSERT_NE(whole.Open(), kInvalidHandle);
+    EXPECT_EQ(whole.GetLength(), 1u << 20);
+
+    CQmIoObject beyond(device);
+    beyond.SetRange(std::nullopt, (1u << 20) + 1, 0);
+    ExpectFailedOpen(beyond, u"读取范围超出磁盘大小。");
+}
+
+TEST_F(RangeReaderTest, SetHashAcceptsAtMostSixtyFourBytes) {
+    CQmIoObject object(file_);
+    std::vector<uint8_t> bytes(65, 0xAB);
+    ASSERT_TRUE(object.SetHash(bytes.data(), 64, 5));
+    EXPECT_TRUE(object.HasHash());
+    EXPECT_TRUE(object.IsUpdated());
+    EXPECT_EQ(std::vector<uint8_t>(object.GetHash(), object.GetHash() + 64), std::vector<uint8_t>(64, 0xAB));
+
+    std::vector<uint8_t> other(65, 0x11);
+    EXPECT_FALSE(object.SetHash(other.data(), 65, 5));
+    EXPECT_EQ(GetLastErrorText(), u"设置哈希值失败:缓冲区长度不足。");
+    EXPECT_EQ(object.GetHash()[0], 0xAB) << "a refused digest leaves the old one";
+
+    // No bytes: zeros over the size, and no stored hash.
+    EXPECT_TRUE(object.SetHash(nullptr, 20, 5));
+    EXPECT_FALSE(object.HasHash());
+    EXPECT_EQ(object.GetHash()[19], 0);
+    EXPECT_EQ(object.GetHash()[20], 0xAB);
+}
+
+TEST_F(RangeReaderTest, ResetKeepsHashFlagErrorAndSelection) {
+    CQmIoObject object(file_);
+    const uint8_t digest[4] = {1, 2, 3, 4};
+    object.SetHash(digest, 4, 1);
+    object.SetError(u"读取失败");
+    object.SetSelected(true);
+    object.SetRange(std::nullopt, 2, 5);
+    ASSERT_NE(object.Open(), kInvalidHandle);
+    object.SetProcessed(true);
+
+    object.Reset();
+    EXPECT_EQ(object.GetHandle(), kInvalidHandle);
+    EXPECT_TRUE(object.GetPath().empty());
+    EXPECT_EQ(object.GetHash()[0], 0);
+    EXPECT_FALSE(object.IsProcessed());
+    EXPECT_EQ(object.GetOffset(), 0u);
+    EXPECT_EQ(object.GetLength(), 0u);
+    EXPECT_TRUE(object.HasHash());
+    EXPECT_EQ(object.GetError(), u"读取失败");
+    EXPECT_TRUE(object.IsSelected());
+}
+
+TEST_F(RangeReaderTest, FlagsAndRangeSetters) {
+    CQmIoObject object(file_);
+    object.SetRange(u"/other", 7, 9);
+    object.SetRange(std::nullopt, kKeepRangeValue, kKeepRangeValue);
+    EXPECT_EQ(object.GetPath(), u"/other");
+    EXPECT_EQ(object.GetOffset(), 7u);
+    EXPECT_EQ(object.GetLength(), 9u);
+
+    object.SetReading(true);
+    object.SetProcessed(true);
+    EXPECT_FALSE(object.IsReading()) << "processed ends the reading state";
+
+    object.SetUpdated(false);
+    object.SetError(u"");
+    EXPECT_TRUE(object.IsUpdated()) << "clearing the error also asks for a redraw";
+    EXPECT_TRUE(object.GetError().empty());
+}
+
+}  // namespace
+}  // namespace qm
