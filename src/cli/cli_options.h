@@ -1,0 +1,41 @@
+// The command line of quorvia-cli:
+//
+//   quorvia-cli hash [-a NAME] [--no-recurse] [-o LIST] PATH...
+//   quorvia-cli verify LIST
+//   quorvia-cli algorithms
+//   quorvia-cli --help | --version
+//
+// Parsing only: nothing here touches a file or the catalogue.
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+namespace qm::cli {
+
+enum class Command { None, Hash, Verify, Algorithms, Help, Version };
+
+struct Options {
+    Command command = Command::None;
+    // hash
+    bool hasAlgorithm = false;
+    std::u16string algorithm;  // as given: "sha-256", "SHA256", "115"
+    bool recurse = true;
+    bool hasOutput = false;
+    std::u16string output;
+    std::vector<std::u16string> paths;
+    // verify
+    std::u16string list;
+};
+
+// Parses argv[1..]. On failure returns false with a one-line reason in
+// `error`; the caller prints it with the usage and exits with 2. Options and
+// paths of `hash` may be mixed; "--" ends the options, so a path may begin
+// with "-".
+bool ParseOptions(std::span<const char* const> args, Options& options, std::u16string& error);
+
+// The usage text, one line per form, each ending in '\n'.
+std::u16string UsageText();
+
+}  // namespace qm::cli
