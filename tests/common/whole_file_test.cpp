@@ -1,0 +1,211 @@
+#include "common/whole_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+
+#include "common/error_record.h"
+#include "common/utf.h"
+#include "support/temp_dir.h"
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::u16string U(const fs::path& path) { return PathFromOs(path.string()); }
+
+std::u16string SystemText(int code) {
+    std::u16string text;
+    GetSystemErrorMessage(static_cast<uint32_t>(code), text);
+    return text;
+}
+
+std::u16string Expected(const char16_t* context, const fs::path& path, int code) {
+    return FormatText(context, U(path)) + u":" + SystemText(code);
+}
+
+bool Write(const fs::path& path, std::string_view a, std::string_view b = {}) {
+    return WriteWholeFile(U(path), a.data(), a.size(), b.data(), b.size());
+}
+
+// Names in `dir` other than the ones the test made: a leftover temporary file
+// would show up here.
+size_t EntryCount(const fs::path& dir) {
+    size_t n = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++n;
+    return n;
+}
+
+TEST(ReadWholeFile, ReadsContentAndEmptyFiles) {
+    test::TempDir dir;
+    std::vector<uint8_t> buffer{1, 2, 3};
+    size_t read = 99;
+    ASSERT_TRUE(ReadWholeFile(U(dir.Write("empty", "")), buffer, read, 100));
+    EXPECT_EQ(read, 0u);
+    EXPECT_TRUE(buffer.empty());
+
+    const std::string content("a\0b\xFF\r\n", 6);
+    ASSERT_TRUE(ReadWholeFile(U(dir.Write("数据.bin", content)), buffer, read, 6));
+    EXPECT_EQ(read, 6u);
+    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), content);
+}
+
+TEST(ReadWholeFile, LimitIsInclusive) {
+    test::TempDir dir;
+    const auto file = dir.Write("f", std::string(10, 'x'));
+    std::vector<uint8_t> buffer;
+    size_t read = 0;
+    EXPECT_TRUE(ReadWholeFile(U(file), buffer, read, 10));
+    EXPECT_FALSE(ReadWholeFile(U(file), buffer, read, 9));
+    EXPECT_EQ(GetLastErrorText(), FormatText(u"文件 %s 超过最大限制", U(file)));
+    EXPECT_TRUE(buffer.empty());
+    EXPECT_EQ(read, 0u);
+}
+
+TEST(ReadWholeFile, FailureTexts) {
+    test::TempDir dir;
+    std::vector<uint8_t> buffer;
+    size_t read = 0;
+    EXPECT_FALSE(ReadWholeFile(U(dir / "missing"), buffer, read, 100));
+    EXPECT_EQ(GetLastErrorText(), Expected(u"打开文件 %s 失败", dir / "missing", ENOENT));
+
+    // Opening a directory succeeds on Linux; it must still fail as a read.
+    EXPECT_FALSE(ReadWholeFile(U(dir.path()), buffer, read, 1u << 30));
+    EXPECT_EQ(GetLastErrorText(), Expected(u"读取文件 %s 失败", dir.path(), EISDIR));
+    EXPECT_TRUE(buffer.empty());
+}
+
+TEST(ReadWholeFile, FifoWithoutWriterDoesNotHang) {
+    test::TempDir dir;
+    const fs::path fifo = dir / "pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::vector<uint8_t> buffer;
+    size_t read = 1;
+    EXPECT_TRUE(ReadWholeFile(U(fifo), buffer, read, 100));
+    EXPECT_EQ(read, 0u);
+}
+
+TEST(WriteWholeFile, WritesBothBlocksAndSkipsEmptyOnes) {
+    test::TempDir dir;
+    const fs::path file = dir / "list.txt";
+    ASSERT_TRUE(Write(file, "\xEF\xBB\xBF", "text"));
+    EXPECT_EQ(test::ReadBytes(file), "\xEF\xBB\xBF" "text");
+    ASSERT_TRUE(WriteWholeFile(U(file), nullptr, 5, "xy", 2));
+    EXPECT_EQ(test::ReadBytes(file), "xy");
+    ASSERT_TRUE(Write(file, ""));
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_EQ(fs::file_size(file), 0u);
+    EXPECT_EQ(EntryCount(dir.path()), 1u);
+}
+
+TEST(WriteWholeFile, NewFileGetsUmaskModeReplacedFileKeepsItsMode) {
+    test::TempDir dir;
+    const mode_t oldMask = umask(022);
+    const fs::path created = dir / "new";
+    ASSERT_TRUE(Write(created, "a"));
+    struct stat st;
+    ASSERT_EQ(stat(created.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+
+    const fs::path kept = dir.Write("kept", "old");
+    ASSERT_EQ(chmod(kept.c_str(), 0640), 0);
+    ASSERT_TRUE(Write(kept, "new"));
+    ASSERT_EQ(stat(kept.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(test::ReadBytes(kept), "new");
+    umask(oldMask);
+}
+
+TEST(WriteWholeFile, WritesThroughSymbolicLinks) {
+    test::TempDir dir;
+    fs::create_directory(dir / "real");
+    const fs::path target = dir.Write("real/list.txt", "old");
+    fs::create_symlink("real/list.txt", dir / "hop");  // relative to the link's directory
+    fs::create_symlink(dir / "hop", dir / "link");
+    ASSERT_TRUE(Write(dir / "link", "new"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link"));
+    EXPECT_TRUE(fs::is_symlink(dir / "hop"));
+    EXPECT_EQ(test::ReadBytes(target), "new");
+    EXPECT_EQ(EntryCount(dir / "real"), 1u);
+
+    // A dangling link creates the file it names.
+    fs::create_symlink("real/fresh.txt", dir / "dangling");
+    ASSERT_TRUE(Write(dir / "dangling", "made"));
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling"));
+    EXPECT_EQ(test::ReadBytes(dir / "real/fresh.txt"), "made");
+
+    fs::create_symlink("loop2", dir / "loop1");
+    fs::create_symlink("loop1", dir / "loop2");
+    EXPECT_FALSE(Write(dir / "loop1", "x"));
+    EXPECT_EQ(GetLastErrorText(), Expected(u"创建文件 %s 失败", dir / "loop1", ELOOP));
+}
+
+TEST(WriteWholeFile, CreateFailures) {
+    test::TempDir dir;
+    EXPECT_FALSE(Write(dir / "no/such/dir/f.txt", "x"));
+    EXPECT_EQ(GetLastErrorText(), Expected(u"创建文件 %s 失败", dir / "no/such/dir/f.txt", ENOENT));
+
+    fs::create_directory(dir / "sub");
+    EXPECT_FALSE(Write(dir / "sub", "x"));
+    EXPECT_EQ(GetLastErrorText(), Expected(u"创建文件 %s 失败", dir / "sub", EISDIR));
+    EXPECT_TRUE(fs::is_directory(dir / "sub"));
+}
+
+TEST(WriteWholeFile, DevicesAreWrittenDirectly) {
+    EXPECT_TRUE(Write("/dev/null", "data", "more"));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_TRUE(Write("/dev/full", ""));  // nothing to write, nothing fails
+    EXPECT_FALSE(Write("/dev/full", "\xEF\xBB\xBF", "text"));
+    EXPECT_EQ(GetLastErrorText(), Expected(u"写入文件 %s 失败", "/dev/full", ENOSPC));
+    EXPECT_EQ(GetLastErrorCode(), static_cast<uint32_t>(ENOSPC));
+}
+
+// A small tmpfs that fills up: the replaced file must survive a failed write
+// byte for byte, and no temporary file may be left behind.
+TEST(WriteWholeFile, FullDiskLeavesTheOldFileIntact) {
+    test::TempDir dir;
+    const fs::path mountPoint = dir / "small";
+    fs::create_directory(mountPoint);
+    if (mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    struct Unmount {
+        const fs::path& at;
+        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmount{mountPoint};
+
+    std::string old(20000, '\0');
+    for (size_t i = 0; i < old.size(); ++i) old[i] = static_cast<char>(i * 7 + 3);
+    const fs::path file = mountPoint / "list.txt";
+    ASSERT_TRUE(Write(file, old));
+
+    const std::string huge(256 * 1024, 'x');
+    EXPECT_FALSE(Write(file, "\xEF\xBB\xBF", huge));
+    EXPECT_EQ(GetLastErrorText(), Expected(u"写入文件 %s 失败", file, ENOSPC));
+    EXPECT_EQ(test::ReadBytes(file), old);
+    EXPECT_EQ(EntryCount(mountPoint), 1u);
+
+    // The space of the removed temporary file is free again.
+    EXPECT_TRUE(Write(file, "short"));
+    EXPECT_EQ(test::ReadBytes(file), "short");
+}
+
+TEST(WholeFile, RoundTripThroughReadAndWrite) {
+    test::TempDir dir;
+    std::string bytes(300000, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 131) >> 3);
+    const fs::path file = dir / "big.bin";
+    ASSERT_TRUE(Write(file, std::string_view(bytes).substr(0, 1000), std::string_view(bytes).substr(1000)));
+    std::vector<uint8_t> buffer;
+    size_t read = 0;
+    ASSERT_TRUE(ReadWholeFile(U(file), buffer, read, bytes.size()));
+    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), bytes);
+}
+
+}  // namespace
+}  // namespace qm
