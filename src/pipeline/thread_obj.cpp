@@ -15,8 +15,7 @@ CQmThreadObj::~CQmThreadObj() {
     // The owner stops the thread first. Should it not have, the object must
     // not vanish under a running body: ask it to end and wait.
     if (thread_.joinable()) {
-        stopFlag_.store(1, std::memory_order_release);
-        stopEvent_.Set();
+        SignalStop();
         thread_.join();
     }
 }
@@ -45,12 +44,14 @@ bool CQmThreadObj::RequestStop() {
     return true;
 }
 
+void CQmThreadObj::SignalStop() {
+    // Flag before event: a body woken by the event tests the flag next.
+    stopFlag_.store(1, std::memory_order_release);
+    stopEvent_.Set();
+}
+
 bool CQmThreadObj::Stop(bool signal, uint32_t timeoutMs, bool /*terminate*/) {
-    if (signal) {
-        // Flag before event: a body woken by the event tests the flag next.
-        stopFlag_.store(1, std::memory_order_release);
-        stopEvent_.Set();
-    }
+    if (signal) SignalStop();
     if (!thread_.joinable()) return true;
     if (thread_.get_id() == std::this_thread::get_id()) {
         SetLastErrorText(EDEADLK, u"终止线程时等待线程退出失败");

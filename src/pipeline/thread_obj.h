@@ -35,6 +35,10 @@ public:
     // Sets the stop flag only; the stop event is left alone.
     virtual bool RequestStop();
 
+    // Sets the stop flag, then the stop event, and returns at once: Stop's
+    // first step without its wait (and without its time-out record).
+    void SignalStop();
+
     // With `signal`, sets the stop flag, then the stop event. Then waits up
     // to `timeoutMs` (QM_INFINITE allowed) for the thread to end and releases
     // it. A time-out records "终止线程失败:等待线程退出超时." and returns false
@@ -55,6 +59,9 @@ public:
     bool HasThread() const { return thread_.joinable(); }
     // The body has returned (or no thread was ever started).
     bool HasFinished() const { return finished_.IsSet(); }
+    // Waits up to `timeoutMs` for the body to return, without recording
+    // anything and without releasing the thread (Stop does that).
+    bool WaitFinished(uint32_t timeoutMs) { return finished_.Wait(timeoutMs); }
 
     // The body's own error text. Written only by the body; read it after Stop.
     const std::u16string& GetErrorText() const { return errorText_; }

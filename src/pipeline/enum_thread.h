@@ -1,0 +1,63 @@
+// The enumeration of a new task: turns the chosen files and directories into
+// document items, breadth first.
+//
+// Each listed directory's files are appended to the process-wide document in
+// one batch (one document lock per directory), so the list can show them
+// while the enumeration goes on. Symbolic links to directories are followed;
+// a directory that is the same directory (device and inode) as one above it
+// on its own path is not entered again, so link cycles end. A directory that
+// cannot be listed is skipped without a message. The totals are stored in the
+// document once, at the end, also after a stop.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pipeline/thread_obj.h"
+
+namespace qm {
+
+class CQmQuorviaItem;
+
+class CQmEnumFileThread : public CQmThreadObj {
+public:
+    CQmEnumFileThread() = default;
+
+    // Adds one input at the end of the pending list; the controller fills
+    // the list before Start, in the order the user chose the inputs.
+    void AddPendingPath(std::u16string path, bool isDirectory);
+
+    // Lists the pending inputs. Returns 1 when it was stopped on request, 0
+    // when it completed; that becomes lParam of the end message.
+    uint32_t Execute() override;
+
+    // The thread's own running totals; read them after Stop.
+    uint64_t GetTotalBytes() const { return totalBytes_; }
+    uint64_t GetFileCount() const { return fileCount_; }
+
+private:
+    // One directory on the path from an input down to a pending directory.
+    struct Ancestor {
+        dev_t device;
+        ino_t inode;
+        std::shared_ptr<const Ancestor> parent;
+    };
+    struct PendingEntry {
+        std::u16string path;
+        bool isDirectory;
+        std::shared_ptr<const Ancestor> ancestors;  // directories above it
+    };
+
+    void ListDirectory(const PendingEntry& entry, bool recurse, std::vector<std::unique_ptr<CQmQuorviaItem>>& batch);
+
+    std::deque<PendingEntry> pending_;
+    uint64_t totalBytes_ = 0;
+    uint64_t fileCount_ = 0;
+};
+
+}  // namespace qm
