@@ -1,0 +1,104 @@
+// Memory and speed of the hash document with many items.
+//
+// The document must hold 100,000 items with 60-character paths in at most
+// 500 bytes per item, everything counted: the item, its path and the item
+// array. Heap use is measured with mallinfo2 around building the document.
+#include <malloc.h>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "document/quorvia_doc.h"
+
+namespace {
+
+constexpr size_t kItems = 100'000;
+constexpr size_t kPathChars = 60;
+constexpr double kBudgetPerItem = 500.0;
+
+// "/home/user/photos/2019/summer/IMG_000042_…", exactly kPathChars long.
+std::u16string PathOf(size_t index) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%06zu", index);
+    std::u16string path = u"/home/user/photos/2019/summer/IMG_";
+    for (const char* p = number; *p; ++p) path += static_cast<char16_t>(*p);
+    path += u"_";
+    while (path.size() < kPathChars - 4) path += u'x';
+    path += u".jpg";
+    return path;
+}
+
+// Appends like the enumeration does: one batch per directory of 100 files.
+void Fill(qm::CQmQuorviaDoc& doc) {
+    std::vector<qm::QuorviaItemPtr> batch;
+    batch.reserve(100);
+    for (size_t i = 0; i < kItems; ++i) {
+        batch.push_back(qm::CQmQuorviaItem::CreateItem(PathOf(i), 4096 + i, 132000000000000000ull + i));
+        if (batch.size() == 100) doc.AppendItems(batch);
+    }
+    doc.AppendItems(batch);
+}
+
+void BM_DocumentMemoryPerItem(benchmark::State& state) {
+    double perItem = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        malloc_trim(0);
+        const size_t before = mallinfo2().uordblks;
+        state.ResumeTiming();
+        auto doc = std::make_unique<qm::CQmQuorviaDoc>();
+        Fill(*doc);
+        state.PauseTiming();
+        const size_t after = mallinfo2().uordblks;
+        perItem = static_cast<double>(after - before) / kItems;
+        doc.reset();
+        state.ResumeTiming();
+    }
+    state.counters["bytes_per_item"] = perItem;
+    state.counters["items"] = kItems;
+    state.counters["sizeof_item"] = sizeof(qm::CQmQuorviaItem);
+    if (perItem > kBudgetPerItem) state.SkipWithError("over the budget of 500 bytes per item");
+}
+BENCHMARK(BM_DocumentMemoryPerItem)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// What the list view does every half second: read every item in batches of
+// 100 under the lock and poll its flags.
+void BM_DocumentPollAll(benchmark::State& state) {
+    qm::CQmQuorviaDoc doc;
+    Fill(doc);
+    qm::CQmQuorviaItem* buffer[100];
+    for (auto _ : state) {
+        size_t processed = 0;
+        for (size_t start = 0;;) {
+            const size_t n = doc.GetItems(start, buffer);
+            for (size_t i = 0; i < n; ++i) processed += buffer[i]->IsProcessed() + buffer[i]->IsUpdated();
+            if (n < 100) break;
+            start += n;
+        }
+        benchmark::DoNotOptimize(processed);
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kItems));
+}
+BENCHMARK(BM_DocumentPollAll)->Unit(benchmark::kMillisecond);
+
+// Handing the document the list view's sorted order before a run.
+void BM_DocumentReplaceItems(benchmark::State& state) {
+    qm::CQmQuorviaDoc doc;
+    Fill(doc);
+    std::vector<qm::CQmQuorviaItem*> order(kItems);
+    doc.GetItems(0, order);
+    for (auto _ : state) {
+        std::reverse(order.begin(), order.end());
+        if (!doc.ReplaceItems(order)) state.SkipWithError("order refused");
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kItems));
+}
+BENCHMARK(BM_DocumentReplaceItems)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

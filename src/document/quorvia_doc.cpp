@@ -1,0 +1,229 @@
+// The hash document.
+#include "document/quorvia_doc.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "common/app_info.h"
+#include "common/path_util.h"
+#include "common/settings_store.h"
+#include "common/string_util.h"
+#include "common/text_format.h"
+#include "engines/hash_catalog.h"
+#include "engines/hash_text.h"
+
+namespace qm {
+
+namespace {
+
+constexpr std::u16string_view kHashAlgValue = u"HashAlg";
+
+}  // namespace
+
+CQmQuorviaDoc::CQmQuorviaDoc() {
+    Clear();
+    // The last algorithm used; a missing key or value keeps SHA1. Opening the
+    // key also creates the application object before this document, so it
+    // is still there when the destructor below writes the value at exit.
+    if (std::unique_ptr<CQmSettingsKey> key = GetAppInfo().OpenSettingsKey(nullptr, KEY_READ)) {
+        int32_t value = algorithm_;
+        if (ReadRegistryValue(*key, kHashAlgValue, value)) algorithm_ = value;
+    }
+}
+
+CQmQuorviaDoc::~CQmQuorviaDoc() {
+    if (std::unique_ptr<CQmSettingsKey> key = GetAppInfo().OpenSettingsKey(nullptr, KEY_WRITE)) {
+        WriteRegistryValue(*key, kHashAlgValue, static_cast<uint32_t>(algorithm_));
+    }
+}
+
+void CQmQuorviaDoc::Clear() {
+    std::vector<QuorviaItemPtr> old;
+    {
+        std::lock_guard guard(lock_);
+        old.swap(items_);
+    }
+    old.clear();  // destroyed outside the lock
+    SetFileCount(0);
+    SetTotalBytes(0);
+    modified_ = false;
+    listPath_.clear();
+}
+
+bool CQmQuorviaDoc::BeginTask(std::u16string_view rootDir, int32_t classId, bool includeSubdirs) {
+    listPath_.clear();
+    includeSubdirs_ = includeSubdirs;
+    modified_ = true;
+    SetTotalBytes(0);
+
+    std::unique_ptr<CQmHashObject> engine = GetHashCatalog().CreateObject(classId);
+    if (!engine) return false;
+    algorithm_ = classId;
+    digestSize_ = static_cast<int32_t>(engine->GetHashSize());
+    engine.reset();
+
+    rootDir_.assign(rootDir);
+    return true;
+}
+
+void CQmQuorviaDoc::AppendItems(std::vector<QuorviaItemPtr>& batch) {
+    {
+        std::lock_guard guard(lock_);
+        items_.reserve(items_.size() + batch.size());
+        for (QuorviaItemPtr& item : batch) {
+            if (item) items_.push_back(std::move(item));
+        }
+    }
+    batch.clear();
+}
+
+void CQmQuorviaDoc::AppendItem(QuorviaItemPtr item) {
+    if (!item) return;
+    std::lock_guard guard(lock_);
+    items_.push_back(std::move(item));
+}
+
+bool CQmQuorviaDoc::ReplaceItems(std::span<CQmQuorviaItem* const> order) {
+    std::lock_guard guard(lock_);
+    if (order.size() != items_.size()) return false;
+
+    // Every pointer of `order` must name one of our items, each once;
+    // anything else would leave an item without an owner or with two.
+    std::vector<std::pair<const CQmQuorviaItem*, size_t>> own;
+    own.reserve(items_.size());
+    for (size_t i = 0; i < items_.size(); ++i) own.emplace_back(items_[i].get(), i);
+    std::sort(own.begin(), own.end());
+    std::vector<size_t> source;
+    source.reserve(order.size());
+    std::vector<bool> taken(items_.size(), false);
+    for (CQmQuorviaItem* item : order) {
+        auto it = std::lower_bound(own.begin(), own.end(), std::pair<const CQmQuorviaItem*, size_t>(item, 0));
+        if (it == own.end() || it->first != item || taken[it->second]) return false;
+        taken[it->second] = true;
+        source.push_back(it->second);
+    }
+
+    std::vector<QuorviaItemPtr> reordered;
+    reordered.reserve(items_.size());
+    for (size_t index : source) reordered.push_back(std::move(items_[index]));
+    items_.swap(reordered);
+    return true;
+}
+
+bool CQmQuorviaDoc::RemoveItem(const CQmQuorviaItem* item) {
+    QuorviaItemPtr removed;
+    {
+        std::lock_guard guard(lock_);
+        auto it = std::find_if(items_.begin(), items_.end(),
+                               [item](const QuorviaItemPtr& own) { return own.get() == item; });
+        if (it == items_.end()) return false;
+        removed = std::move(*it);
+        items_.erase(it);
+        fileCount_.fetch_sub(1, std::memory_order_acq_rel);
+        totalBytes_.fetch_sub(removed->GetLength(), std::memory_order_acq_rel);
+        modified_ = true;
+    }
+    return true;
+}
+
+std::vector<QuorviaItemPtr> CQmQuorviaDoc::TakeItems() {
+    std::lock_guard guard(lock_);
+    return std::exchange(items_, {});
+}
+
+CQmQuorviaItem* CQmQuorviaDoc::GetItemAt(size_t index) const {
+    std::lock_guard guard(lock_);
+    return index < items_.size() ? items_[index].get() : nullptr;
+}
+
+size_t CQmQuorviaDoc::GetItems(size_t start, std::span<CQmQuorviaItem*> out) const {
+    std::lock_guard guard(lock_);
+    if (start >= items_.size()) return 0;
+    const size_t count = std::min(out.size(), items_.size() - start);
+    for (size_t i = 0; i < count; ++i) out[i] = items_[start + i].get();
+    return count;
+}
+
+size_t CQmQuorviaDoc::GetItemCount() const {
+    std::lock_guard guard(lock_);
+    return items_.size();
+}
+
+std::u16string CQmQuorviaDoc::GetTitle() const {
+    if (listPath_.empty()) return u"未命名";
+    return PathRemoveExtension(PathFindFileName(listPath_));
+}
+
+std::u16string CQmQuorviaDoc::GetLink115(const CQmQuorviaItem* item) const {
+    std::u16string link;
+    if (!item || !item->HasHash()) return link;
+
+    std::u16string hashText;
+    GetHashValueText(algorithm_, item->GetHash(), static_cast<uint32_t>(digestSize_), hashText);
+    const std::u16string& path = item->GetPath();
+    link = FormatText(u"115://%s|%llu|%s", PathFindFileName(path), item->GetLength(), hashText);
+
+    // The directories between the root and the file, compared by whole
+    // components: a root of /data does not claim /database/x. An item
+    // outside the root gets no directory fields.
+    std::optional<std::u16string_view> rest = GetRelativePath(path, rootDir_);
+    if (!rest) return link;
+    std::u16string_view dirs = *rest;
+    for (size_t slash = dirs.find(u'/'); slash != std::u16string_view::npos; slash = dirs.find(u'/')) {
+        if (slash != 0) {
+            link += u'|';
+            link.append(dirs.substr(0, slash));
+        }
+        dirs.remove_prefix(slash + 1);
+    }
+    return link;
+}
+
+bool CQmQuorviaDoc::AreAllHashed(bool skipUnselected) const {
+    std::lock_guard guard(lock_);
+    return std::all_of(items_.begin(), items_.end(), [skipUnselected](const QuorviaItemPtr& item) {
+        return item->HasHash() || (skipUnselected && !item->IsSelected());
+    });
+}
+
+void CQmQuorviaDoc::SelectAll(bool select, bool onlyHashed) {
+    std::lock_guard guard(lock_);
+    for (const QuorviaItemPtr& item : items_) item->SetSelected(select && (!onlyHashed || item->HasHash()));
+}
+
+uint64_t CQmQuorviaDoc::RecountSelectedBytes() {
+    uint64_t bytes = 0;
+    {
+        std::lock_guard guard(lock_);
+        for (const QuorviaItemPtr& item : items_) {
+            if (item->IsSelected()) bytes += item->GetLength();
+        }
+    }
+    selectedBytes_.store(bytes, std::memory_order_release);
+    return bytes;
+}
+
+void CQmQuorviaDoc::AdjustTotals(const CQmQuorviaItem* item, uint64_t difference) {
+    totalBytes_.fetch_sub(difference, std::memory_order_acq_rel);
+    if (item && item->IsSelected()) selectedBytes_.fetch_sub(difference, std::memory_order_acq_rel);
+}
+
+void CQmQuorviaDoc::ResetItemStates() {
+    std::lock_guard guard(lock_);
+    for (const QuorviaItemPtr& item : items_) {
+        item->SetReading(false);
+        item->SetProcessed(false);
+    }
+}
+
+void CQmQuorviaDoc::ClearItemErrors() {
+    std::lock_guard guard(lock_);
+    for (const QuorviaItemPtr& item : items_) item->SetError({});
+}
+
+CQmQuorviaDoc& GetQuorviaDoc() {
+    static CQmQuorviaDoc doc;
+    return doc;
+}
+
+}  // namespace qm

@@ -1,0 +1,93 @@
+// Items of the hash document.
+#include "document/quorvia_item.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "common/error_record.h"
+#include "common/formatting.h"
+#include "common/utf.h"
+#include "document/quorvia_doc.h"
+#include "engines/hash_text.h"
+
+namespace qm {
+namespace {
+
+std::atomic<CQmFileIconProvider*> g_iconProvider{nullptr};
+
+}  // namespace
+
+void SetFileIconProvider(CQmFileIconProvider* provider) {
+    g_iconProvider.store(provider, std::memory_order_release);
+}
+
+int32_t GetItemIconIndex(std::u16string_view path) {
+    CQmFileIconProvider* provider = g_iconProvider.load(std::memory_order_acquire);
+    return provider ? provider->GetFileIconIndex(path) : -1;
+}
+
+std::unique_ptr<CQmQuorviaItem> CQmQuorviaItem::CreateItem(std::u16string_view path, uint64_t size,
+                                                           uint64_t lastWriteTime) {
+    auto item = std::make_unique<CQmQuorviaItem>(std::u16string(path));
+    if (size == kUnknownFileSize || lastWriteTime == 0) {
+        struct stat st;
+        if (::stat(PathToOs(path).c_str(), &st) != 0) {
+            item->SetError(SetLastErrorText(static_cast<uint32_t>(errno), u"获取文件属性失败"));
+            if (size == kUnknownFileSize) size = 0;
+        } else {
+            if (size == kUnknownFileSize) size = static_cast<uint64_t>(st.st_size);
+            if (lastWriteTime == 0) lastWriteTime = FileTimeFromTimespec(st.st_mtim);
+        }
+    }
+    item->SetLastWriteTime(lastWriteTime);
+    item->SetLengthValue(size);
+    item->SetSelected(true);
+    item->SetIconIndex(GetItemIconIndex(item->GetPath()));
+    return item;
+}
+
+int CQmQuorviaItem::Open() {
+    const uint64_t known = GetLength();
+    const int fd = OpenRange(0);
+    if (fd == kInvalidHandle) return fd;
+
+    const uint64_t current = GetLength();
+    if (current != known) {
+        GetQuorviaDoc().AdjustTotals(this, known - current);
+        SetChanged(true);
+    }
+    struct stat st;
+    if (::fstat(fd, &st) == 0) {
+        const uint64_t time = FileTimeFromTimespec(st.st_mtim);
+        if (time != GetLastWriteTime()) {
+            SetLastWriteTime(time);
+            SetChanged(true);
+        }
+    }
+    return fd;
+}
+
+bool CQmQuorviaItem::SetHash(const uint8_t* bytes, size_t size, int32_t classId) {
+    if (!GetQuorviaDoc().IsVerifyMode()) return CQmIoObject::SetHash(bytes, size, classId);
+    return StoreDigest(verifyHash_, bytes, size);
+}
+
+bool CQmQuorviaItem::SetHashText(std::u16string_view text, int32_t classId) {
+    uint8_t digest[kMaxDigestSize] = {};
+    const uint32_t size = ParseHashValueText(classId, text, digest, kMaxDigestSize);
+    if (size == 0) {
+        SetErrorText(0, u"无效的哈希值。");
+        return false;
+    }
+    return CQmIoObject::SetHash(digest, size, classId);
+}
+
+bool CQmQuorviaItem::VerifyMatches(size_t size) const {
+    size = std::min(size, kMaxDigestSize);
+    return std::memcmp(verifyHash_.data(), GetHash(), size) == 0;
+}
+
+}  // namespace qm
