@@ -1,0 +1,138 @@
+// The operations every engine shares: hashing a file or a text and writing
+// the hash text of a digest.
+#include "engines/hash_object.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+
+#include "common/error_record.h"
+#include "common/unique_fd.h"
+#include "common/utf.h"
+#include "engines/hash_text.h"
+
+namespace qm {
+namespace {
+
+constexpr char16_t kOpenFailed[] = u"计算文件校验时打开文件失败";
+constexpr char16_t kReadFailed[] = u"计算文件校验时读取文件失败";
+
+// Size of what `fd` refers to: the length of a regular file, the end offset
+// of anything seekable, 0 otherwise. Directories are refused the way the
+// platform refuses to open them as files.
+bool GetInputSize(int fd, uint64_t& size) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return false;
+    if (S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    if (S_ISREG(st.st_mode)) {
+        size = static_cast<uint64_t>(st.st_size);
+        return true;
+    }
+    const off_t end = ::lseek(fd, 0, SEEK_END);
+    if (end <= 0 || ::lseek(fd, 0, SEEK_SET) != 0) {
+        size = 0;
+        return true;
+    }
+    size = static_cast<uint64_t>(end);
+    return true;
+}
+
+// Wide text to the bytes that are hashed.
+// TODO(engines): switch to EncodeText of the document's text encodings once
+// that module is in the tree; until then UTF-8 and UTF-16LE are converted here.
+bool EncodeTextForHash(const char16_t* text, std::ptrdiff_t length, int32_t encoding, std::string& bytes) {
+    std::u16string_view view;
+    if (text) view = (length <= 0) ? std::u16string_view(text) : std::u16string_view(text, static_cast<size_t>(length));
+    if (encoding == 2) {
+        bytes = Utf16ToUtf8(view);
+        return true;
+    }
+    if (encoding == 3) {
+        bytes.clear();
+        bytes.reserve(view.size() * 2);
+        for (const char16_t c : view) {
+            bytes.push_back(static_cast<char>(c & 0xFF));
+            bytes.push_back(static_cast<char>(c >> 8));
+        }
+        return true;
+    }
+    SetErrorText(EINVAL, u"转换字符串编码方式失败:不支持的编码方式.");
+    return false;
+}
+
+}  // namespace
+
+bool CQmHashObject::HashFile(std::u16string_view path, uint64_t maxBytes, uint8_t* digest) {
+    const std::string osPath = PathToOs(path);
+    UniqueFd fd(::open(osPath.c_str(), O_RDONLY | O_CLOEXEC));
+    uint64_t size = 0;
+    if (!fd || !GetInputSize(fd.get(), size)) {
+        SetLastErrorText(0, kOpenFailed);
+        return false;
+    }
+    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+
+    // Init before the first read, as an empty file still needs Init and Final.
+    if (!Init()) return false;
+    uint64_t remaining = (maxBytes != QM_HASH_WHOLE_FILE && maxBytes < size) ? maxBytes : size;
+    if (remaining > 0) {
+        const auto buffer = std::make_unique_for_overwrite<uint8_t[]>(QM_HASH_FILE_BLOCK);
+        while (remaining > 0) {
+            const size_t want = static_cast<size_t>(std::min<uint64_t>(remaining, QM_HASH_FILE_BLOCK));
+            const ssize_t got = ::read(fd.get(), buffer.get(), want);
+            if (got < 0) {
+                if (errno == EINTR) continue;
+                SetLastErrorText(0, kReadFailed);
+                return false;
+            }
+            // The file became shorter than it was when we took its size: what
+            // it holds now has been hashed, and nothing more will come.
+            if (got == 0) break;
+            Update(buffer.get(), static_cast<uint32_t>(got));
+            remaining -= static_cast<uint64_t>(got);
+        }
+    }
+    return Final(digest) != 0;
+}
+
+bool CQmHashObject::HashText(const char16_t* text, std::ptrdiff_t length, int32_t encoding, uint8_t* digest) {
+    std::string bytes;
+    if (!EncodeTextForHash(text, length, encoding, bytes)) return false;
+    if (!Init()) return false;
+    // Update takes 32-bit counts; a text beyond 4 GiB is fed in pieces.
+    const char* p = bytes.data();
+    size_t left = bytes.size();
+    while (left > 0) {
+        const uint32_t n = static_cast<uint32_t>(std::min<size_t>(left, 0x80000000u));
+        Update(p, n);
+        p += n;
+        left -= n;
+    }
+    return Final(digest) != 0;
+}
+
+void CQmHashObject::GetHashText(const uint8_t* digest, std::u16string& text) {
+    char16_t buffer[QM_MAX_HASH_TEXT_CHARS];
+    if (!FormatHashText(digest, buffer, QM_MAX_HASH_TEXT_CHARS)) buffer[0] = u'\0';
+    text.assign(buffer);
+}
+
+bool CQmHashObject::FormatHashText(const uint8_t* digest, char16_t* buffer, size_t bufferChars) {
+    const size_t size = GetHashSize();
+    if (bufferChars <= 2 * size) {
+        SetErrorText(ENOBUFS, u"获取哈希值文本失败:缓冲区不足。");
+        if (bufferChars > 0) buffer[0] = u'\0';
+        return false;
+    }
+    BytesToHexText(digest, size, nullptr, buffer, bufferChars);
+    return true;
+}
+
+}  // namespace qm

@@ -1,0 +1,182 @@
+// CQmSHA1, the portable compression function, and the choice between it and
+// the SHA-NI one.
+#include "engines/sha1.h"
+
+#include <array>
+#include <bit>
+#include <cstring>
+
+#include "engines/cpu_features.h"
+
+namespace qm {
+namespace {
+
+inline uint32_t LoadBe32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+    return v;
+}
+
+inline void StoreBe32(uint8_t* p, uint32_t v) {
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+    std::memcpy(p, &v, 4);
+}
+
+Sha1BlocksFn Resolve() {
+    if (IsPortableCodeForced()) return Sha1BlocksPortable;
+    Sha1BlocksFn best = Sha1BlocksPortable;
+    for (const Sha1Implementation& impl : GetSha1Implementations()) {
+        if (impl.usable) best = impl.blocks;
+    }
+    return best;
+}
+
+}  // namespace
+
+// The five working variables rotate their roles each round instead of being
+// moved, and the 16-word schedule is kept in a ring; every round below is
+// written out so the compiler keeps all of it in registers.
+#define QM_SHA1_W(i) (w[(i)&15] = std::rotl(w[((i) + 13) & 15] ^ w[((i) + 8) & 15] ^ w[((i) + 2) & 15] ^ w[(i)&15], 1))
+#define QM_SHA1_R0(a, b, c, d, e, i) e += ((b & (c ^ d)) ^ d) + w[i] + 0x5A827999u + std::rotl(a, 5); b = std::rotl(b, 30);
+#define QM_SHA1_R1(a, b, c, d, e, i) e += ((b & (c ^ d)) ^ d) + QM_SHA1_W(i) + 0x5A827999u + std::rotl(a, 5); b = std::rotl(b, 30);
+#define QM_SHA1_R2(a, b, c, d, e, i) e += (b ^ c ^ d) + QM_SHA1_W(i) + 0x6ED9EBA1u + std::rotl(a, 5); b = std::rotl(b, 30);
+#define QM_SHA1_R3(a, b, c, d, e, i) e += (((b | c) & d) | (b & c)) + QM_SHA1_W(i) + 0x8F1BBCDCu + std::rotl(a, 5); b = std::rotl(b, 30);
+#define QM_SHA1_R4(a, b, c, d, e, i) e += (b ^ c ^ d) + QM_SHA1_W(i) + 0xCA62C1D6u + std::rotl(a, 5); b = std::rotl(b, 30);
+#define QM_SHA1_FIVE(R, i)       \
+    R(a, b, c, d, e, (i) + 0)    \
+    R(e, a, b, c, d, (i) + 1)    \
+    R(d, e, a, b, c, (i) + 2)    \
+    R(c, d, e, a, b, (i) + 3)    \
+    R(b, c, d, e, a, (i) + 4)
+
+void Sha1BlocksPortable(uint32_t state[5], const uint8_t* data, size_t blocks) {
+    uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
+    for (; blocks > 0; --blocks, data += 64) {
+        uint32_t w[16];
+        for (int i = 0; i < 16; ++i) w[i] = LoadBe32(data + 4 * i);
+        const uint32_t a0 = a, b0 = b, c0 = c, d0 = d, e0 = e;
+        QM_SHA1_FIVE(QM_SHA1_R0, 0)
+        QM_SHA1_FIVE(QM_SHA1_R0, 5)
+        QM_SHA1_FIVE(QM_SHA1_R0, 10)
+        QM_SHA1_R0(a, b, c, d, e, 15)
+        QM_SHA1_R1(e, a, b, c, d, 16)
+        QM_SHA1_R1(d, e, a, b, c, 17)
+        QM_SHA1_R1(c, d, e, a, b, 18)
+        QM_SHA1_R1(b, c, d, e, a, 19)
+        QM_SHA1_FIVE(QM_SHA1_R2, 20)
+        QM_SHA1_FIVE(QM_SHA1_R2, 25)
+        QM_SHA1_FIVE(QM_SHA1_R2, 30)
+        QM_SHA1_FIVE(QM_SHA1_R2, 35)
+        QM_SHA1_FIVE(QM_SHA1_R3, 40)
+        QM_SHA1_FIVE(QM_SHA1_R3, 45)
+        QM_SHA1_FIVE(QM_SHA1_R3, 50)
+        QM_SHA1_FIVE(QM_SHA1_R3, 55)
+        QM_SHA1_FIVE(QM_SHA1_R4, 60)
+        QM_SHA1_FIVE(QM_SHA1_R4, 65)
+        QM_SHA1_FIVE(QM_SHA1_R4, 70)
+        QM_SHA1_FIVE(QM_SHA1_R4, 75)
+        a += a0;
+        b += b0;
+        c += c0;
+        d += d0;
+        e += e0;
+    }
+    state[0] = a;
+    state[1] = b;
+    state[2] = c;
+    state[3] = d;
+    state[4] = e;
+}
+
+#undef QM_SHA1_FIVE
+#undef QM_SHA1_R4
+#undef QM_SHA1_R3
+#undef QM_SHA1_R2
+#undef QM_SHA1_R1
+#undef QM_SHA1_R0
+#undef QM_SHA1_W
+
+std::span<const Sha1Implementation> GetSha1Implementations() {
+    static const auto table = [] {
+        [[maybe_unused]] const CpuFeatures& cpu = GetCpuFeatures();
+        return std::array<Sha1Implementation, 2>{{
+            {"portable", Sha1BlocksPortable, true},
+#if defined(QM_ENGINES_HAVE_SHANI)
+            {"shani", Sha1BlocksShaNi, cpu.sha && cpu.sse41 && cpu.ssse3},
+#else
+            {"shani", nullptr, false},
+#endif
+        }};
+    }();
+    return table;
+}
+
+Sha1BlocksFn GetSha1Blocks() {
+    static const Sha1BlocksFn chosen = Resolve();
+    return chosen;
+}
+
+CQmSHA1::CQmSHA1() : CQmSHA1(GetSha1Blocks()) {}
+
+CQmSHA1::CQmSHA1(Sha1BlocksFn blocks)
+    : CQmHashObject(QM_HASH_SHA1, u"SHA1", 20), blocks_(blocks ? blocks : Sha1BlocksPortable) {}
+
+bool CQmSHA1::Init() {
+    state_[0] = 0x67452301u;
+    state_[1] = 0xEFCDAB89u;
+    state_[2] = 0x98BADCFEu;
+    state_[3] = 0x10325476u;
+    state_[4] = 0xC3D2E1F0u;
+    byteCount_ = 0;
+    return true;
+}
+
+void CQmSHA1::Update(const void* data, uint32_t size) {
+    if (size == 0) return;
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    size_t left = size;
+    const size_t index = static_cast<size_t>(byteCount_ & 63);
+    byteCount_ += size;
+    if (index != 0) {
+        const size_t fill = 64 - index;
+        if (left < fill) {
+            std::memcpy(buffer_ + index, p, left);
+            return;
+        }
+        std::memcpy(buffer_ + index, p, fill);
+        blocks_(state_, buffer_, 1);
+        p += fill;
+        left -= fill;
+    }
+    // Whole blocks straight from the caller's memory.
+    const size_t whole = left / 64;
+    if (whole != 0) {
+        blocks_(state_, p, whole);
+        p += whole * 64;
+        left -= whole * 64;
+    }
+    if (left != 0) std::memcpy(buffer_, p, left);
+}
+
+uint32_t CQmSHA1::Final(uint8_t* digest) {
+    const uint64_t bits = byteCount_ * 8;
+    size_t index = static_cast<size_t>(byteCount_ & 63);
+    buffer_[index++] = 0x80;
+    if (index > 56) {
+        std::memset(buffer_ + index, 0, 64 - index);
+        blocks_(state_, buffer_, 1);
+        index = 0;
+    }
+    std::memset(buffer_ + index, 0, 56 - index);
+    StoreBe32(buffer_ + 56, static_cast<uint32_t>(bits >> 32));
+    StoreBe32(buffer_ + 60, static_cast<uint32_t>(bits));
+    blocks_(state_, buffer_, 1);
+    for (int i = 0; i < 5; ++i) StoreBe32(digest + 4 * i, state_[i]);
+    // One more compression over the spent buffer leaves nothing usable: an
+    // Update or Final without Init cannot pass for a continued digest.
+    blocks_(state_, buffer_, 1);
+    return 20;
+}
+
+}  // namespace qm
