@@ -1,12 +1,19 @@
 // Helpers shared by the pipeline tests.
 #pragma once
 
+#include <openssl/evp.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "pipeline/notify_target.h"
 
@@ -50,5 +57,33 @@ private:
     std::condition_variable cv_;
     std::deque<PostedMessage> messages_;
 };
+
+// Deterministic bytes that differ from position to position and from seed
+// to seed, so a block read twice or out of order changes the digest.
+inline std::string PatternBytes(size_t size, uint32_t seed) {
+    std::string bytes(size, '\0');
+    uint32_t x = seed * 2654435761u + 1;
+    for (size_t i = 0; i < size; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        bytes[i] = static_cast<char>(x);
+    }
+    return bytes;
+}
+
+inline void WriteFile(const std::filesystem::path& file, std::string_view bytes) {
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The digest by OpenSSL ("MD5", "SHA1"), to compare the pipeline's with.
+inline std::vector<uint8_t> ReferenceDigest(const char* algorithm, std::string_view data) {
+    std::vector<uint8_t> digest(EVP_MAX_MD_SIZE);
+    unsigned int size = 0;
+    EVP_Digest(data.data(), data.size(), digest.data(), &size, EVP_get_digestbyname(algorithm), nullptr);
+    digest.resize(size);
+    return digest;
+}
 
 }  // namespace qm::test
