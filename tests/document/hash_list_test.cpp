@@ -1,0 +1,411 @@
+#include "document/hash_list.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/error_record.h"
+#include "common/utf.h"
+#include "document/quorvia_doc.h"
+#include "document/quorvia_item.h"
+#include "engines/hash_catalog.h"
+#include "engines/hash_text.h"
+#include "engines/register_engines.h"
+#include "support/temp_dir.h"
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+std::u16string U(const fs::path& path) { return PathFromOs(path.string()); }
+
+std::string Utf8(std::u16string_view text) { return Utf16ToUtf8(text); }
+
+class HashListTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { RegisterBuiltInEngines(); }
+
+    // A file under the temp dir with `size` bytes, returned as a core path.
+    std::u16string MakeFile(std::string_view name, size_t size = 3) const {
+        return U(dir_.Write(name, std::string(size, 'q')));
+    }
+
+    // Adds an item for `path` with a digest whose bytes count up from `seed`.
+    static CQmQuorviaItem* AddItem(CQmQuorviaDoc& doc, std::u16string_view path, uint8_t seed) {
+        auto item = CQmQuorviaItem::CreateItem(path, kUnknownFileSize, 0);
+        uint8_t digest[QM_MAX_DIGEST_SIZE];
+        for (size_t i = 0; i < sizeof digest; ++i) digest[i] = static_cast<uint8_t>(seed + i * 7);
+        item->SetHash(digest, static_cast<size_t>(doc.GetDigestSize()), doc.GetAlgorithm());
+        CQmQuorviaItem* raw = item.get();
+        doc.AppendItem(std::move(item));
+        return raw;
+    }
+
+    static std::u16string HashOf(const CQmQuorviaDoc& doc, const CQmQuorviaItem& item) {
+        std::u16string text;
+        GetHashValueText(doc.GetAlgorithm(), item.GetHash(), static_cast<uint32_t>(doc.GetDigestSize()), text);
+        return text;
+    }
+
+    std::u16string Load(CQmQuorviaDoc& doc, std::string_view name, std::string_view bytes) const {
+        const std::u16string path = U(dir_.Write(name, bytes));
+        if (!doc.LoadHashList(path)) return u"<failed:" + GetLastErrorText() + u">";
+        return u"";
+    }
+
+    test::TempDir dir_;
+};
+
+TEST_F(HashListTest, EveryAlgorithmRoundTrips) {
+    const std::u16string a = MakeFile("data/a.bin", 10);
+    const std::u16string b = MakeFile("data/sub dir/b 名.bin", 20);
+    const CQmHashCatalog& catalog = GetHashCatalog();
+    ASSERT_GT(catalog.GetCount(), 0);
+    for (int i = 0; i < catalog.GetCount(); ++i) {
+        const int32_t classId = catalog.GetAt(i)->classId;
+        SCOPED_TRACE(Utf8(catalog.GetAt(i)->name));
+        CQmQuorviaDoc saved;
+        ASSERT_TRUE(saved.BeginTask(U(dir_ / "data"), classId, true));
+        AddItem(saved, a, 1);
+        AddItem(saved, b, 100);
+        const std::u16string listPath = U(dir_ / "data" / "list.txt");
+        ASSERT_TRUE(saved.SaveHashList(&listPath)) << Utf8(GetLastErrorText());
+        EXPECT_FALSE(saved.IsModified());
+
+        CQmQuorviaDoc loaded;
+        ASSERT_TRUE(loaded.LoadHashList(listPath)) << Utf8(GetLastErrorText());
+        EXPECT_EQ(loaded.GetAlgorithm(), classId);
+        EXPECT_EQ(loaded.GetDigestSize(), saved.GetDigestSize());
+        EXPECT_EQ(loaded.GetListPath(), listPath);
+        EXPECT_EQ(loaded.GetRootDir(), U(dir_ / "data"));
+        EXPECT_FALSE(loaded.IsModified());
+        ASSERT_EQ(loaded.GetItemCount(), 2u);
+        EXPECT_EQ(loaded.GetFileCount(), 2u);
+        EXPECT_EQ(loaded.GetTotalBytes(), 30u);
+        for (size_t k = 0; k < 2; ++k) {
+            const CQmQuorviaItem* in = saved.GetItemAt(k);
+            const CQmQuorviaItem* out = loaded.GetItemAt(k);
+            EXPECT_EQ(out->GetPath(), in->GetPath());
+            EXPECT_EQ(HashOf(loaded, *out), HashOf(saved, *in));
+            EXPECT_EQ(out->GetLength(), in->GetLength());
+            EXPECT_TRUE(out->IsProcessed());
+            EXPECT_TRUE(out->GetError().empty());
+        }
+    }
+}
+
+TEST_F(HashListTest, HeaderDependsOnTheExtension) {
+    const std::u16string a = MakeFile("sub/a.bin");
+    CQmQuorviaDoc doc;
+    ASSERT_TRUE(doc.BeginTask(U(dir_.path()), QM_HASH_MD5, true));
+    AddItem(doc, a, 0);
+    const std::string line = Utf8(HashOf(doc, *doc.GetItemAt(0))) + "\t\tsub/a.bin\r\n";
+
+    const std::u16string txt = U(dir_ / "x.txt");
+    ASSERT_TRUE(doc.SaveHashList(&txt));
+    EXPECT_EQ(test::ReadBytes(dir_ / "x.txt"), std::string(kBom) + "; Hash: MD5\r\n\r\n" + line);
+    for (const char* name : {"x.md5", "X.MD5", "x.Sha1"}) {
+        const std::u16string path = U(dir_ / name);
+        ASSERT_TRUE(doc.SaveHashList(&path));
+        EXPECT_EQ(test::ReadBytes(dir_ / name), std::string(kBom) + line) << name;
+    }
+    // The header names the algorithm in upper case; a null path saves again
+    // under the current list path.
+    CQmQuorviaDoc sha;
+    ASSERT_TRUE(sha.BeginTask(U(dir_.path()), QM_HASH_SHA256, true));
+    const std::u16string other = U(dir_ / "y.lst");
+    ASSERT_TRUE(sha.SaveHashList(&other));
+    sha.SetModified(true);
+    ASSERT_TRUE(sha.SaveHashList(nullptr));
+    EXPECT_FALSE(sha.IsModified());
+    EXPECT_EQ(test::ReadBytes(dir_ / "y.lst"), std::string(kBom) + "; Hash: SHA256\r\n\r\n");
+}
+
+TEST_F(HashListTest, CommonChecksumToolLinesLoad) {
+    MakeFile("sub/a.txt");
+    MakeFile("two  spaces.bin");
+    CQmQuorviaDoc doc;
+    EXPECT_EQ(Load(doc, "list.md5",
+                   "d41d8cd98f00b204e9800998ecf8427e *sub/a.txt\n"
+                   "900150983CD24FB0D6963F7D28E17F72  two  spaces.bin\n"),
+              u"");
+    EXPECT_EQ(doc.GetAlgorithm(), QM_HASH_MD5);
+    ASSERT_EQ(doc.GetItemCount(), 2u);
+    EXPECT_EQ(doc.GetItemAt(0)->GetPath(), U(dir_ / "sub/a.txt"));
+    EXPECT_EQ(HashOf(doc, *doc.GetItemAt(0)), u"D41D8CD98F00B204E9800998ECF8427E");
+    EXPECT_EQ(doc.GetItemAt(1)->GetPath(), U(dir_ / "two  spaces.bin"));
+    EXPECT_TRUE(doc.GetItemAt(1)->GetError().empty());
+    CQmQuorviaDoc sha1;
+    EXPECT_EQ(Load(sha1, "list.SHA1", "A9993E364706816ABA3E25717850C26C9CD0D89D sub/a.txt\n"), u"");
+    EXPECT_EQ(sha1.GetAlgorithm(), QM_HASH_SHA1);
+    EXPECT_EQ(sha1.GetDigestSize(), 20);
+}
+
+TEST_F(HashListTest, HashCommentsInAnyCaseAndWithDashes) {
+    const std::string line = std::string(64, 'a') + "\t\tf\r\n";
+    for (const char* header : {"; Hash: SHA256", ";hash:sha-256", "  ;  HASH :  Sha-256  ", "; hAsH: SHA256: more"}) {
+        CQmQuorviaDoc doc;
+        EXPECT_EQ(Load(doc, "l.txt", std::string(header) + "\r\n" + line), u"") << header;
+        EXPECT_EQ(doc.GetAlgorithm(), QM_HASH_SHA256) << header;
+    }
+    // A comment naming no registered algorithm changes nothing.
+    CQmQuorviaDoc txt;
+    EXPECT_EQ(Load(txt, "l.txt", "; Hash: WHIRLPOOL\r\n" + line), u"<failed:不支持的算法类型。>");
+    CQmQuorviaDoc md5;
+    EXPECT_EQ(Load(md5, "l.md5", "; Hash: WHIRLPOOL\r\n; Other: SHA1\r\n" + std::string(32, '0') + " f\n"), u"");
+    EXPECT_EQ(md5.GetAlgorithm(), QM_HASH_MD5);
+    CQmQuorviaDoc none;
+    EXPECT_EQ(Load(none, "none.txt", std::string(40, '0') + " f\n"), u"<failed:不支持的算法类型。>");
+}
+
+TEST_F(HashListTest, BlankAndCommentLinesAndSemicolonsInPaths) {
+    CQmQuorviaDoc doc;
+    EXPECT_EQ(Load(doc, "l.sha1",
+                   "\r\n; just a note\r\n   \t\r\n" + std::string(40, '1') + "\t\ta;b.txt ; comment\r\n\r\n" +
+                       std::string(40, '2') + "\t\t c.txt\r\n;\r\n"),
+              u"");
+    ASSERT_EQ(doc.GetItemCount(), 2u);
+    // Cut at the ';', the spaces before it stay part of the name.
+    EXPECT_EQ(doc.GetItemAt(0)->GetPath(), U(dir_ / "a"));
+    EXPECT_EQ(doc.GetItemAt(1)->GetPath(), U(dir_ / "c.txt"));
+}
+
+TEST_F(HashListTest, ParseFailures) {
+    const std::string head = "; Hash: SHA1\r\n";
+    CQmQuorviaDoc doc;
+    EXPECT_EQ(Load(doc, "l.txt", head + std::string(40, 'A') + "\r\n"), u"<failed:未知的文件格式。>");
+    EXPECT_EQ(Load(doc, "l.txt", head + std::string(39, 'A') + "G f\r\n"), u"<failed:无效的哈希值。>");
+    EXPECT_EQ(Load(doc, "l.txt", head + std::string(39, 'A') + " f\r\n"), u"<failed:无效的哈希值。>");
+    // Links among hash lines are read as hash lines.
+    const std::string link = "115://a.bin|5|" + std::string(40, 'A') + "|" + std::string(40, 'B') + "\r\n";
+    EXPECT_EQ(Load(doc, "l.txt", head + link), u"<failed:未知的文件格式。>");
+    EXPECT_EQ(Load(doc, "l.txt", head + "115://a b.bin|5|0|0\r\n"), u"<failed:无效的哈希值。>");
+    // A failed load leaves the document empty and untitled.
+    EXPECT_EQ(doc.GetItemCount(), 0u);
+    EXPECT_FALSE(doc.HasListPath());
+}
+
+TEST_F(HashListTest, ReadFailureClearsTheDocument) {
+    MakeFile("a");
+    CQmQuorviaDoc doc;
+    ASSERT_EQ(Load(doc, "ok.sha1", std::string(40, '0') + " a\n"), u"");
+    ASSERT_EQ(doc.GetItemCount(), 1u);
+    const std::u16string missing = U(dir_ / "missing.txt");
+    EXPECT_FALSE(doc.LoadHashList(missing));
+    std::u16string system;
+    GetSystemErrorMessage(ENOENT, system);
+    EXPECT_EQ(GetLastErrorText(), u"打开文件 " + missing + u" 失败:" + system);
+    EXPECT_EQ(doc.GetItemCount(), 0u);
+    EXPECT_EQ(doc.GetFileCount(), 0u);
+    EXPECT_FALSE(doc.HasListPath());
+}
+
+TEST_F(HashListTest, MissingFilesKeepTheirHashAndError) {
+    CQmQuorviaDoc doc;
+    EXPECT_EQ(Load(doc, "l.sha1", std::string(40, 'C') + " gone.bin\n"), u"");
+    ASSERT_EQ(doc.GetItemCount(), 1u);
+    const CQmQuorviaItem* item = doc.GetItemAt(0);
+    EXPECT_EQ(item->GetLength(), 0u);
+    EXPECT_EQ(item->GetError().rfind(u"获取文件属性失败", 0), 0u) << Utf8(item->GetError());
+    EXPECT_TRUE(item->HasHash());
+    EXPECT_EQ(HashOf(doc, *item), std::u16string(40, u'C'));
+}
+
+TEST_F(HashListTest, LinkLists) {
+    MakeFile("a.bin", 7);
+    const std::string h1(40, 'A'), h2(40, 'b');
+    CQmQuorviaDoc doc;
+    EXPECT_EQ(Load(doc, "links.txt",
+                   "115://a.bin|5|" + h1 + "|" + h2 + "\r\n\r\n" +           // in the root
+                       "115://a.bin|12|" + h1 + "|" + h2 + "|d1|d2\r\n" +    // in d1/d2, missing
+                       "115://short|1|" + h1 + "\r\n" +                      // too few fields: skipped
+                       "115://n.bin|lots|" + h1 + "|" + h2 + "|w\\in\r\n"),  // size not a number
+              u"");
+    EXPECT_EQ(doc.GetAlgorithm(), QM_HASH_115);
+    EXPECT_EQ(doc.GetDigestSize(), 40);
+    ASSERT_EQ(doc.GetItemCount(), 3u);
+    EXPECT_EQ(doc.GetItemAt(0)->GetPath(), U(dir_ / "a.bin"));
+    EXPECT_EQ(doc.GetItemAt(0)->GetLength(), 5u);
+    EXPECT_EQ(HashOf(doc, *doc.GetItemAt(0)), std::u16string(40, u'A') + u"|" + std::u16string(40, u'B'));
+    EXPECT_EQ(doc.GetItemAt(1)->GetPath(), U(dir_ / "d1/d2/a.bin"));
+    EXPECT_EQ(doc.GetItemAt(1)->GetLength(), 12u);
+    EXPECT_TRUE(doc.GetItemAt(1)->GetError().empty());
+    EXPECT_EQ(doc.GetItemAt(2)->GetPath(), U(dir_ / "w/in/n.bin"));
+    EXPECT_EQ(doc.GetItemAt(2)->GetLength(), 0u);
+    EXPECT_EQ(doc.GetTotalBytes(), 17u);
+    // An empty file is an empty link list.
+    CQmQuorviaDoc empty;
+    EXPECT_EQ(Load(empty, "empty.txt", ""), u"");
+    EXPECT_EQ(empty.GetAlgorithm(), QM_HASH_115);
+    EXPECT_EQ(empty.GetItemCount(), 0u);
+}
+
+TEST_F(HashListTest, LinkListsRoundTripWithDirectories) {
+    const std::u16string top = MakeFile("root/top.bin", 4);
+    const std::u16string deep = MakeFile("root/d1/d2/deep.bin", 6);
+    const std::u16string outside = MakeFile("elsewhere/o.bin", 8);
+    CQmQuorviaDoc doc;
+    ASSERT_TRUE(doc.BeginTask(U(dir_ / "root"), QM_HASH_115, true));
+    AddItem(doc, top, 1);
+    AddItem(doc, deep, 2);
+    AddItem(doc, outside, 3);
+    doc.AppendItem(CQmQuorviaItem::CreateItem(top, kUnknownFileSize, 0));  // no digest: an empty line
+    const std::u16string listPath = U(dir_ / "root" / "links.txt");
+    ASSERT_TRUE(doc.SaveHashList(&listPath));
+    const std::string text = test::ReadBytes(dir_ / "root/links.txt");
+    const std::string h = Utf8(HashOf(doc, *doc.GetItemAt(1)));
+    EXPECT_NE(text.find("\r\n115://deep.bin|6|" + h + "|d1|d2\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("|..|elsewhere\r\n"), std::string::npos) << text;
+    EXPECT_EQ(text.substr(text.size() - 4), "\r\n\r\n");
+    CQmQuorviaDoc loaded;
+    ASSERT_TRUE(loaded.LoadHashList(listPath));
+    ASSERT_EQ(loaded.GetItemCount(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(loaded.GetItemAt(i)->GetPath(), doc.GetItemAt(i)->GetPath());
+        EXPECT_EQ(HashOf(loaded, *loaded.GetItemAt(i)), HashOf(doc, *doc.GetItemAt(i)));
+    }
+}
+
+TEST_F(HashListTest, WindowsSeparatorsAndDotSegmentsResolve) {
+    MakeFile("sub/deeper/a.bin");
+    CQmQuorviaDoc doc;
+    EXPECT_EQ(Load(doc, "l.sha1",
+                   std::string(40, '0') + " sub\\deeper\\a.bin\n" + std::string(40, '1') +
+                       " .\\sub\\x\\..\\deeper/./a.bin\n" + std::string(40, '2') + " ../up.bin\n"),
+              u"");
+    ASSERT_EQ(doc.GetItemCount(), 3u);
+    EXPECT_EQ(doc.GetItemAt(0)->GetPath(), U(dir_ / "sub/deeper/a.bin"));
+    EXPECT_EQ(doc.GetItemAt(1)->GetPath(), U(dir_ / "sub/deeper/a.bin"));
+    EXPECT_EQ(doc.GetItemAt(2)->GetPath(), U(dir_.path().parent_path() / "up.bin"));
+}
+
+TEST_F(HashListTest, EncodingsOfTheListFile) {
+    MakeFile("校验.bin");
+    const std::string hash(40, 'E');
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    const std::u16string line16 = u"; Hash: SHA1\r\n" + std::u16string(40, u'E') + u" 校验.bin\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char16_t c : line16) {
+        utf16.push_back(static_cast<char>(c & 0xFF));
+        utf16.push_back(static_cast<char>(c >> 8));
+    }
+    const std::vector<Case> cases = {
+        {"utf-8 with bom", std::string(kBom) + "; Hash: SHA1\r\n" + hash + " 校验.bin\r\n"},
+        {"utf-8", "; Hash: SHA1\r\n" + hash + " 校验.bin\r\n"},
+        {"utf-16le with bom", utf16},
+        {"gbk", "; Hash: SHA1\r\n" + hash + " \xD0\xA3\xD1\xE9.bin\r\n"},
+    };
+    for (const Case& c : cases) {
+        CQmQuorviaDoc doc;
+        EXPECT_EQ(Load(doc, "l.txt", c.bytes), u"") << c.what;
+        ASSERT_EQ(doc.GetItemCount(), 1u) << c.what;
+        EXPECT_EQ(doc.GetItemAt(0)->GetPath(), U(dir_ / "校验.bin")) << c.what;
+        EXPECT_TRUE(doc.GetItemAt(0)->GetError().empty()) << c.what;
+    }
+}
+
+// The writer takes every path relative to the directory of the file it
+// writes, at whole components, and writes a full path for a file outside it.
+TEST_F(HashListTest, PathsAreRelativeToTheListsDirectory) {
+    const std::u16string inBase = MakeFile("data/database/x");
+    const std::u16string inSub = MakeFile("data/lists/in.bin");
+    CQmQuorviaDoc doc;
+    ASSERT_TRUE(doc.BeginTask(U(dir_ / "data"), QM_HASH_CRC32, true));
+    AddItem(doc, inBase, 1);
+    AddItem(doc, inSub, 2);
+
+    const std::u16string atRoot = U(dir_ / "data" / "l.txt");
+    ASSERT_TRUE(doc.SaveHashList(&atRoot));
+    const std::string rootText = test::ReadBytes(dir_ / "data/l.txt");
+    EXPECT_NE(rootText.find("\t\tdatabase/x\r\n"), std::string::npos) << rootText;
+    EXPECT_NE(rootText.find("\t\tlists/in.bin\r\n"), std::string::npos) << rootText;
+
+    const std::u16string elsewhere = U(dir_ / "data" / "lists" / "l.txt");
+    ASSERT_TRUE(doc.SaveHashList(&elsewhere));
+    const std::string subText = test::ReadBytes(dir_ / "data/lists/l.txt");
+    EXPECT_NE(subText.find("\t\t" + Utf8(inBase) + "\r\n"), std::string::npos) << subText;
+    EXPECT_NE(subText.find("\t\tin.bin\r\n"), std::string::npos) << subText;
+
+    for (const std::u16string& list : {atRoot, elsewhere}) {
+        CQmQuorviaDoc loaded;
+        ASSERT_TRUE(loaded.LoadHashList(list));
+        ASSERT_EQ(loaded.GetItemCount(), 2u);
+        EXPECT_EQ(loaded.GetItemAt(0)->GetPath(), inBase);
+        EXPECT_EQ(loaded.GetItemAt(1)->GetPath(), inSub);
+        EXPECT_TRUE(loaded.GetItemAt(0)->GetError().empty());
+    }
+}
+
+TEST_F(HashListTest, EntriesWithoutDigestAreNotWritten) {
+    const std::u16string a = MakeFile("a");
+    CQmQuorviaDoc doc;
+    ASSERT_TRUE(doc.BeginTask(U(dir_.path()), QM_HASH_SHA1, true));
+    doc.AppendItem(CQmQuorviaItem::CreateItem(a, kUnknownFileSize, 0));
+    AddItem(doc, a, 9);
+    EXPECT_EQ(ComposeHashLines(doc, U(dir_.path()), false), HashOf(doc, *doc.GetItemAt(1)) + u"\t\ta\r\n");
+}
+
+TEST_F(HashListTest, SaveFailureKeepsTheModifiedFlag) {
+    CQmQuorviaDoc doc;
+    ASSERT_TRUE(doc.BeginTask(U(dir_.path()), QM_HASH_SHA1, true));
+    AddItem(doc, MakeFile("a"), 1);
+    const std::u16string bad = U(dir_ / "no-such-dir" / "l.txt");
+    EXPECT_FALSE(doc.SaveHashList(&bad));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.GetListPath(), bad);
+    std::u16string system;
+    GetSystemErrorMessage(ENOENT, system);
+    EXPECT_EQ(GetLastErrorText(), u"写入文件[" + bad + u"]失败:" + system);
+}
+
+TEST_F(HashListTest, FailedLoadKeepsTheSavedAlgorithm) {
+    { CQmQuorviaDoc setter; setter.SetAlgorithm(QM_HASH_SHA512); }
+    CQmQuorviaDoc doc;
+    EXPECT_NE(Load(doc, "bad.txt", "not a list\n"), u"");
+    CQmQuorviaDoc probe;
+    EXPECT_EQ(probe.GetAlgorithm(), QM_HASH_SHA512);
+}
+
+TEST_F(HashListTest, HostileListsDoNotCrash) {
+    const std::string h(40, 'F');
+    const std::vector<std::string> lists = {
+        std::string("\x00\x01\x02\xFF\xFE\x00 \x7F", 8),
+        "; Hash: SHA1\n" + h + std::string(" a\0b\n", 5) + std::string(1, '\0') + " x\n",
+        "; Hash: SHA1\n" + h + " " + std::string(10000, 'p') + "\n",
+        "; Hash: SHA1\n" + h + " " + std::string(3000, '/') + std::string(3000, '.') + "\n",
+        "; Hash: SHA512\n" + std::string(4000, 'a') + " long-hash\n",
+        "115://|||\n115://a|99999999999999999999999|zz|\xE4\xB8|..|..|..|..\n115://" + std::string(10000, '|') + "\n",
+        "115://" + std::string(10000, 'n') + "|1|" + h + "|" + h + "|" + std::string(10000, 'd') + "\n",
+    };
+    for (const std::string& bytes : lists) {
+        CQmQuorviaDoc doc;
+        Load(doc, "hostile.txt", bytes);
+        for (size_t i = 0; i < doc.GetItemCount(); ++i) {
+            EXPECT_FALSE(doc.GetItemAt(i)->GetPath().empty());
+        }
+        // Writing whatever was read back must work as well.
+        ComposeHashLines(doc, U(dir_.path()), true);
+        ComposeLinkLines(doc, U(dir_.path()));
+    }
+}
+
+TEST_F(HashListTest, HundredMebibytesOfOneLine) {
+    std::string bytes(100u << 20, 'a');
+    CQmQuorviaDoc doc;
+    EXPECT_EQ(Load(doc, "big.txt", bytes), u"<failed:未知的文件格式。>");
+    bytes += 'a';  // one byte over the limit
+    const std::u16string path = U(dir_.Write("big.txt", bytes));
+    EXPECT_FALSE(doc.LoadHashList(path));
+    EXPECT_EQ(GetLastErrorText(), u"文件 " + path + u" 超过最大限制");
+}
+
+}  // namespace
+}  // namespace qm
