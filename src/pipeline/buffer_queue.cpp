@@ -59,9 +59,9 @@ bool CQmIoQueueMgr::CreateQueue(int index, uint32_t count, uint32_t capacity) {
     bool complete = true;
     const size_t size = HeaderOffset(capacity) + sizeof(CQmIoBuffer);
     for (uint32_t k = 0; k < count; ++k) {
-        // Anonymous pages come zero-filled and page-aligned; populating them
-        // now keeps page faults out of the first run through the buffers.
-        void* address = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE,
+        // Anonymous pages come zero-filled and page-aligned, and cost
+        // nothing until a run actually fills them.
+        void* address = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
                                -1, 0);
         if (address == MAP_FAILED) {
             SetLastErrorText(0, u"分配内存失败(索引号%u,大小:%u字节)。", k,
