@@ -5,10 +5,10 @@
 #include <span>
 #include <string>
 
+#include "cli/cli_commands.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
 #include "common/text_format.h"
-#include "common/utf.h"
 #include "version.h"
 
 namespace qm::cli {
@@ -19,25 +19,34 @@ int Run(std::span<const char* const> args) {
     std::u16string error;
     if (!ParseOptions(args, options, error)) {
         PrintErr(error + u"\n" + UsageText());
-        return 2;
+        return kExitUsage;
     }
     switch (options.command) {
     case Command::Help:
         PrintOut(UsageText());
-        return 0;
+        return kExitOk;
     case Command::Version:
         PrintOut(FormatText(u"%s %s\n", QM_PRODUCT_NAME_U16, QM_VERSION_TEXT_U16));
-        return 0;
-    default:
-        PrintErr(u"该命令尚不可用。\n");
-        return 2;
+        return kExitOk;
+    case Command::Algorithms:
+        return RunAlgorithms();
+    case Command::Hash:
+        return RunHash(options);
+    case Command::Verify:
+        return RunVerify(options);
+    case Command::None:
+        break;
     }
+    PrintErr(UsageText());
+    return kExitUsage;
 }
 
 }  // namespace
 }  // namespace qm::cli
 
 int main(int argc, char** argv) {
+    // Texts of the system (error messages) in the user's language; our own
+    // output is UTF-8 whatever the locale.
     std::setlocale(LC_ALL, "");
     return qm::cli::Run(std::span<const char* const>(argv + 1, argc > 0 ? argc - 1 : 0));
 }

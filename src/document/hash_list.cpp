@@ -295,6 +295,13 @@ bool CQmQuorviaDoc::LoadHashList(std::u16string_view path) {
         // A file that is not a list must not change the user's default
         // algorithm: the loader's document puts back what it read.
         loaded->SetAlgorithm(savedAlgorithm);
+        // Storing the setting records its own failures (a first run has no
+        // settings file yet); the reason the load failed is what the caller
+        // must see.
+        const uint32_t code = GetLastErrorCode();
+        const std::u16string reason = GetLastErrorText();
+        loaded.reset();
+        SetErrorTextV(code, reason);
         return false;
     };
 

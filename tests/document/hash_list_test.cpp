@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -29,6 +30,14 @@ std::string Utf8(std::u16string_view text) { return Utf16ToUtf8(text); }
 class HashListTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { RegisterBuiltInEngines(); }
+
+    // Every document stores its algorithm when it is destroyed; keep those
+    // writes in this test's own settings home.
+    void SetUp() override {
+        if (const char* old = std::getenv("XDG_CONFIG_HOME")) oldConfigHome_ = old;
+        setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+    }
+    void TearDown() override { setenv("XDG_CONFIG_HOME", oldConfigHome_.c_str(), 1); }
 
     // A file under the temp dir with `size` bytes, returned as a core path.
     std::u16string MakeFile(std::string_view name, size_t size = 3) const {
@@ -59,6 +68,7 @@ protected:
     }
 
     test::TempDir dir_;
+    std::string oldConfigHome_;
 };
 
 TEST_F(HashListTest, EveryAlgorithmRoundTrips) {

@@ -1,0 +1,277 @@
+// The commands of quorvia-cli (see cli_commands.h). They drive the same core
+// as the desktop program: the new-task checks, the task runner over the
+// process-wide document, the list file reader and writer.
+#include "cli/cli_commands.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/cli_events.h"
+#include "cli/cli_output.h"
+#include "common/error_record.h"
+#include "common/path_util.h"
+#include "common/string_util.h"
+#include "common/system_info.h"
+#include "common/text_format.h"
+#include "document/encoding.h"
+#include "document/hash_list.h"
+#include "document/quorvia_doc.h"
+#include "document/quorvia_item.h"
+#include "document/row_order.h"
+#include "document/task_texts.h"
+#include "document/task_paths.h"
+#include "engines/hash_catalog.h"
+#include "engines/hash_text.h"
+#include "engines/register_engines.h"
+#include "pipeline/task_runner.h"
+
+namespace qm::cli {
+
+namespace {
+
+std::u16string AlgorithmNames() {
+    std::u16string names;
+    const CQmHashCatalog& catalog = GetHashCatalog();
+    for (int i = 0; i < catalog.GetCount(); ++i) {
+        names += catalog.GetAt(i)->name;
+        names += u'\n';
+    }
+    return names;
+}
+
+// A catalogue name, ignoring case and '-' ("sha-256" is SHA256); "115" also
+// names the 115网盘 link hash. 0 when the catalogue has no such algorithm.
+int32_t ResolveAlgorithm(std::u16string_view given) {
+    std::u16string name;
+    for (char16_t c : given) {
+        if (c != u'-') name.push_back(c);
+    }
+    const CQmHashCatalog& catalog = GetHashCatalog();
+    if (name.empty()) return QM_HASH_NONE;
+    if (name == u"115" && catalog.Contains(QM_HASH_115)) return QM_HASH_115;
+    return catalog.FindByName(name);
+}
+
+void PrintLastError() { PrintErr(GetLastErrorText() + u"\n"); }
+
+// Puts the document's items into the order the list view shows after a new
+// task, as the desktop program does before it starts hashing.
+void OrderDocumentForDisplay(CQmQuorviaDoc& doc) {
+    std::vector<CQmQuorviaItem*> items(doc.GetItemCount());
+    items.resize(doc.GetItems(0, items));
+    std::vector<std::u16string_view> paths;
+    paths.reserve(items.size());
+    for (const CQmQuorviaItem* item : items) paths.emplace_back(item->GetPath());
+    std::vector<CQmQuorviaItem*> ordered;
+    ordered.reserve(items.size());
+    for (size_t index : OrderPathsForDisplay(paths)) ordered.push_back(items[index]);
+    doc.ReplaceItems(ordered);
+}
+
+// Runs the task the runner has started until it is over, redrawing the
+// progress line once a second on a terminal. Returns false when Ctrl+C
+// stopped it.
+bool RunToEnd(CQmTaskRunner& runner, EventLoop& loop, uint64_t startTick, bool orderAfterEnumeration) {
+    ProgressLine progress;
+    CQmQuorviaDoc& doc = GetQuorviaDoc();
+    uint64_t lastBytes = 0;
+    uint64_t nextTick = startTick + 1000;
+    while (runner.IsRunning()) {
+        int timeout = -1;
+        if (progress.Enabled()) {
+            const uint64_t now = QueryTickCount64();
+            timeout = nextTick > now ? static_cast<int>(nextTick - now) : 0;
+        }
+        Message message;
+        switch (loop.Wait(timeout, message)) {
+        case EventLoop::Event::Interrupt:
+            // As the stop command: the enumeration or the reader stops and
+            // the end message follows.
+            runner.Stop();
+            break;
+        case EventLoop::Event::Timeout: {
+            const uint64_t now = QueryTickCount64();
+            nextTick = now + 1000;
+            const bool hashing = runner.GetPhase() == CQmTaskRunner::Phase::Hashing;
+            const uint64_t done = hashing ? runner.GetProcessedBytes() : 0;
+            std::u16string text = FormatProgressText(hashing, now - startTick, done - lastBytes);
+            const uint64_t total = doc.GetSelectedBytes();
+            if (hashing && total > 0) {
+                const double share = static_cast<double>(done) * 100.0 / static_cast<double>(total);
+                text += FormatText(u"  %u%%", static_cast<unsigned>(std::min(share, 100.0)));
+            }
+            progress.Show(text);
+            if (hashing) lastBytes = done;
+            break;
+        }
+        case EventLoop::Event::Message:
+            if (message.message == WMU_ENUM_DONE) {
+                // The enumeration thread has finished with the document when
+                // it posts, so its items can be put in order before the
+                // hashing run takes them.
+                if (message.lParam == 0 && orderAfterEnumeration && !EventLoop::Interrupted()) {
+                    OrderDocumentForDisplay(doc);
+                }
+                if (runner.OnEnumDone(message.wParam, message.lParam) ==
+                    CQmTaskRunner::EnumOutcome::HashingFailed) {
+                    progress.Clear();
+                    PrintLastError();
+                }
+            } else if (message.message == WMU_HASH_DONE) {
+                runner.OnHashDone();
+            }
+            break;
+        }
+    }
+    progress.Clear();
+    return !EventLoop::Interrupted();
+}
+
+}  // namespace
+
+int RunAlgorithms() {
+    RegisterBuiltInEngines();
+    PrintOut(AlgorithmNames());
+    return kExitOk;
+}
+
+int RunHash(const Options& options) {
+    RegisterBuiltInEngines();
+    CQmQuorviaDoc& doc = GetQuorviaDoc();
+    int32_t algorithm = QM_HASH_NONE;
+    if (options.hasAlgorithm) {
+        algorithm = ResolveAlgorithm(options.algorithm);
+        if (algorithm == QM_HASH_NONE) {
+            PrintErr(std::u16string(kUnsupportedAlgorithmText) + u"\n" + AlgorithmNames());
+            return kExitUsage;
+        }
+    } else {
+        algorithm = doc.GetAlgorithm();
+        if (!GetHashCatalog().Contains(algorithm)) algorithm = QM_HASH_SHA1;
+    }
+
+    std::vector<std::u16string> paths;
+    paths.reserve(options.paths.size());
+    for (const std::u16string& path : options.paths) paths.push_back(MakeAbsolute(path));
+    const QmTaskPathCheck check = CheckTaskPaths(paths);
+    switch (check.status) {
+    case QmTaskPathStatus::Ok:
+        break;
+    case QmTaskPathStatus::NoPaths:
+        PrintErr(std::u16string(kNoTaskPathsText) + u"\n");
+        return kExitUsage;
+    case QmTaskPathStatus::MissingPaths:
+        PrintErr(FormatMissingPaths(paths, check.missing, u"\n", false));
+        return kExitUsage;
+    case QmTaskPathStatus::NoCommonRoot:
+        PrintErr(std::u16string(kNoCommonRootText) + u"\n");
+        return kExitUsage;
+    }
+
+    EventLoop loop;
+    if (!loop.Init()) {
+        SetLastErrorText(0, u"初始化失败");
+        PrintLastError();
+        return kExitUsage;
+    }
+    CQmTaskRunner runner(&loop);
+    std::vector<TaskInput> inputs;
+    inputs.reserve(check.chosen.size());
+    for (const QmChosenPath& chosen : check.chosen) inputs.push_back({chosen.path, chosen.isDirectory});
+    const uint64_t startTick = QueryTickCount64();
+    if (!runner.StartNewTask(inputs, check.commonRoot, algorithm, options.recurse)) {
+        PrintLastError();
+        return kExitUsage;
+    }
+    if (!RunToEnd(runner, loop, startTick, true)) return kExitInterrupted;
+    const uint64_t elapsed = QueryTickCount64() - startTick;
+
+    bool allHashed = true;
+    std::u16string failures;
+    const size_t count = doc.GetItemCount();
+    for (size_t i = 0; i < count; ++i) {
+        const CQmQuorviaItem* item = doc.GetItemAt(i);
+        if (item->HasHash()) continue;
+        allHashed = false;
+        failures += item->GetPath() + u"\t" + item->GetError() + u"\n";
+    }
+
+    int exitCode = allHashed ? kExitOk : kExitFailed;
+    if (options.hasOutput) {
+        if (!doc.SaveHashList(&options.output)) {
+            PrintLastError();
+            exitCode = kExitUsage;
+        }
+    } else {
+        const std::u16string text = doc.GetAlgorithm() == QM_HASH_115 ? ComposeLinkLines(doc, check.commonRoot)
+                                                                       : ComposeHashLines(doc, check.commonRoot, true);
+        std::string bytes;
+        if (!EncodeText(text, false, QM_ENC_UTF8, bytes) || !WriteAll(STDOUT_FILENO, bytes)) {
+            if (bytes.empty()) PrintLastError();
+            exitCode = kExitUsage;
+        }
+    }
+    PrintErr(failures);
+    PrintErr(FormatCompletionSummary(elapsed, runner.GetProcessedBytes()) + u"\n");
+    PrintErr(FormatTotalsText(doc.GetFileCount(), doc.GetTotalBytes()) + u"\n");
+    return exitCode;
+}
+
+int RunVerify(const Options& options) {
+    RegisterBuiltInEngines();
+    CQmQuorviaDoc& doc = GetQuorviaDoc();
+    if (!doc.LoadHashList(MakeAbsolute(options.list))) {
+        PrintLastError();
+        return kExitUsage;
+    }
+    EventLoop loop;
+    if (!loop.Init()) {
+        SetLastErrorText(0, u"初始化失败");
+        PrintLastError();
+        return kExitUsage;
+    }
+    CQmTaskRunner runner(&loop);
+    const uint64_t startTick = QueryTickCount64();
+    if (!runner.StartVerification(true)) {
+        PrintLastError();
+        return kExitUsage;
+    }
+    if (!RunToEnd(runner, loop, startTick, false)) return kExitInterrupted;
+    const uint64_t elapsed = QueryTickCount64() - startTick;
+
+    const std::u16string& baseDir = doc.GetRootDir();
+    const uint32_t digestSize = static_cast<uint32_t>(doc.GetDigestSize());
+    uint64_t matched = 0, changed = 0, failed = 0;
+    std::u16string out;
+    std::u16string hashText;
+    const size_t count = doc.GetItemCount();
+    for (size_t i = 0; i < count; ++i) {
+        const CQmQuorviaItem* item = doc.GetItemAt(i);
+        std::u16string status;
+        if (!item->GetError().empty()) {
+            status = item->GetError();
+            ++failed;
+        } else if (!item->HasHash() || !item->IsProcessed()) {
+            ++failed;
+        } else if (item->VerifyMatches(digestSize)) {
+            status = u"文件检查正确";
+            ++matched;
+        } else {
+            GetHashValueText(doc.GetAlgorithm(), item->GetVerifyHash(), digestSize, hashText);
+            status = u"新文件HASH值:" + hashText;
+            ++changed;
+        }
+        out += ListDisplayPath(item->GetPath(), baseDir) + u"\t" + status + u"\n";
+    }
+    PrintOut(out);
+    PrintErr(FormatCompletionSummary(elapsed, runner.GetProcessedBytes()) + u"\n");
+    PrintErr(FormatText(u"检查结果：正确 %s 个，不一致 %s 个，失败 %s 个\n", FormatThousands(matched),
+                        FormatThousands(changed), FormatThousands(failed)));
+    return (changed == 0 && failed == 0) ? kExitOk : kExitFailed;
+}
+
+}  // namespace qm::cli

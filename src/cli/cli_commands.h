@@ -1,0 +1,22 @@
+// The three commands of quorvia-cli. Each returns the process exit code:
+//   0  every file has a digest (hash) / every file matches (verify)
+//   1  some file failed (hash) / some file differs or failed (verify)
+//   2  bad arguments, missing inputs, an unknown algorithm, or a list that
+//      cannot be loaded or written
+//   130 stopped by Ctrl+C (no list is written)
+#pragma once
+
+#include "cli/cli_options.h"
+
+namespace qm::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitInterrupted = 130;
+
+int RunHash(const Options& options);
+int RunVerify(const Options& options);
+int RunAlgorithms();
+
+}  // namespace qm::cli
