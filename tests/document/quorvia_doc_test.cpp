@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -15,6 +16,7 @@
 #include "engines/hash_catalog.h"
 #include "engines/hash_object.h"
 #include "engines/register_engines.h"
+#include "support/temp_dir.h"
 
 namespace qm {
 namespace {
@@ -46,23 +48,76 @@ struct Filled {
     std::vector<CQmQuorviaItem*> items;
 };
 
-TEST(DocumentSettingsTest, AlgorithmComesFromAndGoesToTheSettingsStore) {
+// Points the settings store at a directory of the test's own.
+class DocumentSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* old = std::getenv("XDG_CONFIG_HOME");
+        saved_ = old ? old : "";
+        setenv("XDG_CONFIG_HOME", dir_.path().c_str(), 1);
+    }
+    void TearDown() override { setenv("XDG_CONFIG_HOME", saved_.c_str(), 1); }
+
+    int32_t StoredAlgorithm() {
+        auto key = GetAppInfo().OpenSettingsKey(nullptr, KEY_READ);
+        int32_t stored = -1;
+        if (key) ReadRegistryValue(*key, u"HashAlg", stored);
+        return stored;
+    }
+
+    test::TempDir dir_;
+    std::string saved_;
+};
+
+TEST_F(DocumentSettingsTest, AlgorithmComesFromAndGoesToTheSettingsStore) {
     {
-        CQmQuorviaDoc doc;  // nothing stored yet in this test's config home
+        CQmQuorviaDoc doc;  // a first run: nothing stored
         EXPECT_EQ(doc.GetAlgorithm(), QM_HASH_SHA1);
         EXPECT_TRUE(doc.GetIncludeSubdirs());
         EXPECT_EQ(doc.GetTitle(), u"未命名");
         EXPECT_FALSE(doc.IsModified());
+        EXPECT_EQ(StoredAlgorithm(), -1) << "constructing stores nothing";
         doc.SetAlgorithm(QM_HASH_115);
     }
-    auto key = GetAppInfo().OpenSettingsKey(nullptr, KEY_READ);
-    ASSERT_TRUE(key);
-    int32_t stored = 0;
-    ASSERT_TRUE(ReadRegistryValue(*key, u"HashAlg", stored));
-    EXPECT_EQ(stored, QM_HASH_115);
+    EXPECT_EQ(StoredAlgorithm(), QM_HASH_115);
     CQmQuorviaDoc next;
-    EXPECT_EQ(next.GetAlgorithm(), QM_HASH_115) << "read back without a catalogue check";
-    next.SetAlgorithm(QM_HASH_SHA1);
+    EXPECT_EQ(next.GetAlgorithm(), QM_HASH_115);
+    next.SetAlgorithm(6);
+    {
+        CQmQuorviaDoc unchecked;  // never asks the catalogue
+        EXPECT_EQ(unchecked.GetAlgorithm(), QM_HASH_115);
+    }
+}
+
+TEST_F(DocumentSettingsTest, SettingsFailuresDoNotReplaceTheCallersError) {
+    // A configuration home below a regular file can be neither read nor
+    // created; a failed list load destroys its temporary document right
+    // before its own reason is shown.
+    setenv("XDG_CONFIG_HOME", dir_.Write("file", "x").c_str(), 1);
+    SetErrorText(0, u"不支持的算法类型。");
+    { CQmQuorviaDoc doc; }
+    EXPECT_EQ(GetLastErrorText(), u"不支持的算法类型。");
+}
+
+TEST_F(DocumentSettingsTest, ProcessWideDocumentEndsCleanlyAtExit) {
+    // It writes its setting after the main thread's thread-local data is
+    // gone; a failing write must not touch the error record then.
+    const std::string blocked = dir_.Write("file", "x").string();
+    EXPECT_EXIT(
+        {
+            setenv("XDG_CONFIG_HOME", blocked.c_str(), 1);
+            GetQuorviaDoc().SetAlgorithm(QM_HASH_MD5);
+            SetErrorText(0, u"x");
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(
+        {
+            GetQuorviaDoc().SetAlgorithm(QM_HASH_MD5);
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "");
+    EXPECT_EQ(StoredAlgorithm(), QM_HASH_MD5) << "the exit wrote the setting";
 }
 
 TEST(DocumentTest, TitleIsTheListNameWithoutExtension) {
