@@ -165,7 +165,8 @@ int RunHash(const Options& options) {
         PrintErr(std::u16string(kNoTaskPathsText) + u"\n");
         return kExitUsage;
     case QmTaskPathStatus::MissingPaths:
-        PrintErr(FormatMissingPaths(paths, check.missing, u"\n", false));
+        // As the user wrote them, so each line can be recognised.
+        PrintErr(FormatMissingPaths(options.paths, check.missing, u"\n", false));
         return kExitUsage;
     case QmTaskPathStatus::NoCommonRoot:
         PrintErr(std::u16string(kNoCommonRootText) + u"\n");

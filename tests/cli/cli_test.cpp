@@ -1,0 +1,301 @@
+// quorvia-cli scenarios: each runs the built program on data the test makes
+// and checks its output, its files and its exit code.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/cli_runner.h"
+#include "common/error_record.h"
+#include "common/utf.h"
+#include "engines/hash_catalog.h"
+#include "engines/register_engines.h"
+#include "support/temp_dir.h"
+#include "version.h"
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CliResult;
+using test::RunCli;
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+// Digests of "abc" (the published test vectors).
+constexpr std::string_view kAbcSha1 = "A9993E364706816ABA3E25717850C26C9CD0D89D";
+constexpr std::string_view kAbcMd5 = "900150983CD24FB0D6963F7D28E17F72";
+constexpr std::string_view kAbcCrc32 = "352441C2";
+
+std::string SystemText(int code) {
+    std::u16string text;
+    GetSystemErrorMessage(static_cast<uint32_t>(code), text);
+    return Utf16ToUtf8(text);
+}
+
+std::string Sha1Of(std::string_view bytes) {
+    RegisterBuiltInEngines();
+    auto engine = GetHashCatalog().CreateObject(QM_HASH_SHA1);
+    uint8_t digest[QM_MAX_DIGEST_SIZE];
+    engine->Init();
+    engine->Update(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    engine->Final(digest);
+    std::u16string text;
+    engine->GetHashText(digest, text);
+    return Utf16ToUtf8(text);
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    // Each test has its own settings home, so the saved algorithm of one run
+    // is seen only by the runs of the same test.
+    CliResult Run(const std::vector<std::string>& args, test::CliOptions options = {}) const {
+        options.env.emplace_back("XDG_CONFIG_HOME", (dir_ / "config").string());
+        if (options.cwd.empty()) options.cwd = dir_.path().string();
+        return RunCli(args, options);
+    }
+    std::string P(std::string_view name) const { return (dir_ / name).string(); }
+    test::TempDir dir_;
+};
+
+// 1. Version, help and every kind of bad command line.
+TEST_F(CliTest, VersionHelpAndUsageErrors) {
+    CliResult r = Run({"--version"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, Utf16ToUtf8(QM_PRODUCT_NAME_U16) + " " + QM_VERSION_TEXT + "\n");
+    r = Run({"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out.rfind("用法：\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("quorvia-cli verify"), std::string::npos);
+
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"frobnicate"},
+        {"hash"},
+        {"hash", "-a"},
+        {"hash", "--bogus", "x"},
+        {"hash", "-o", "", "x"},
+        {"verify"},
+        {"verify", "a", "b"},
+        {"algorithms", "extra"},
+    };
+    for (const auto& args : bad) {
+        r = Run(args);
+        EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "" : args[0]);
+        EXPECT_NE(r.err.find("用法："), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty());
+    }
+}
+
+// 2. The catalogue's names in catalogue order.
+TEST_F(CliTest, AlgorithmsInCatalogueOrder) {
+    RegisterBuiltInEngines();
+    std::string expected;
+    for (int i = 0; i < GetHashCatalog().GetCount(); ++i) {
+        expected += Utf16ToUtf8(GetHashCatalog().GetAt(i)->name) + "\n";
+    }
+    const CliResult r = Run({"algorithms"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, expected);
+    EXPECT_NE(r.out.find("SHA1\n"), std::string::npos);
+}
+
+// 3. The list on standard output: groups by directory in order of first
+// appearance (inputs in order, subdirectories breadth first after them),
+// names in the list view's order, paths relative to the common root of the
+// inputs, no byte-order mark.
+TEST_F(CliTest, HashPrintsTheListInDisplayOrder) {
+    for (const char* name : {"in/b.txt", "in/A.txt", "in/10.bin", "in/9.bin", "in/sub/x", "other/y"}) {
+        dir_.Write(name, "abc");
+    }
+    const CliResult r = Run({"hash", "in", P("other/y")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const std::string h(kAbcSha1);
+    EXPECT_EQ(r.out, "; Hash: SHA1\r\n\r\n" + h + "\t\tin/9.bin\r\n" + h + "\t\tin/10.bin\r\n" + h +
+                         "\t\tin/A.txt\r\n" + h + "\t\tin/b.txt\r\n" + h + "\t\tother/y\r\n" + h +
+                         "\t\tin/sub/x\r\n");
+    EXPECT_NE(r.err.find("耗时："), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("文件总数: 6 个 , 总大小: 18 字节\n"), std::string::npos) << r.err;
+}
+
+// 4. -a takes catalogue names ignoring case and '-', and "115".
+TEST_F(CliTest, AlgorithmNames) {
+    dir_.Write("d/f", "abc");
+    CliResult r = Run({"hash", "-a", "sha-256", "d"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out.rfind("; Hash: SHA256\r\n", 0), 0u) << r.out;
+    r = Run({"hash", "--algorithm=crc32", "d"});
+    EXPECT_EQ(r.out, "; Hash: CRC32\r\n\r\n" + std::string(kAbcCrc32) + "\t\tf\r\n");
+    r = Run({"hash", "-aMD5", "d"});
+    EXPECT_EQ(r.out, "; Hash: MD5\r\n\r\n" + std::string(kAbcMd5) + "\t\tf\r\n");
+    r = Run({"hash", "-a", "115", "d"});
+    EXPECT_EQ(r.out, "115://f|3|" + std::string(kAbcSha1) + "|" + std::string(kAbcSha1) + "\r\n");
+
+    r = Run({"hash", "-a", "whirlpool", "d"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "不支持的算法类型。\n" + Run({"algorithms"}).out);
+    EXPECT_TRUE(r.out.empty());
+}
+
+// 5. Without -a the saved algorithm is used; a run stores the one it used.
+TEST_F(CliTest, DefaultAlgorithmIsTheSavedOne) {
+    dir_.Write("d/f", "abc");
+    EXPECT_EQ(Run({"hash", "d"}).out.rfind("; Hash: SHA1\r\n", 0), 0u);
+    ASSERT_EQ(Run({"hash", "-a", "md5", "d"}).exitCode, 0);
+    EXPECT_EQ(Run({"hash", "d"}).out.rfind("; Hash: MD5\r\n", 0), 0u);
+}
+
+// 6. --no-recurse leaves subdirectories out.
+TEST_F(CliTest, NoRecurse) {
+    dir_.Write("d/top", "abc");
+    dir_.Write("d/sub/deep", "abc");
+    const CliResult r = Run({"hash", "--no-recurse", "-a", "crc32", "d"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "; Hash: CRC32\r\n\r\n" + std::string(kAbcCrc32) + "\t\ttop\r\n");
+}
+
+// 7. -o writes exactly the desktop program's file: byte-order mark, header
+// unless .md5/.sha1, links for 115网盘; paths relative to the list's folder.
+TEST_F(CliTest, OutputFileIsTheSavedList) {
+    dir_.Write("d/f", "abc");
+    dir_.Write("d/sub/g", "abc");
+    CliResult r = Run({"hash", "-a", "md5", "-o", "d/list.txt", "d"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    const std::string lines = std::string(kAbcMd5) + "\t\tf\r\n" + std::string(kAbcMd5) + "\t\tsub/g\r\n";
+    EXPECT_EQ(test::ReadBytes(dir_ / "d/list.txt"), std::string(kBom) + "; Hash: MD5\r\n\r\n" + lines);
+    fs::remove(dir_ / "d/list.txt");  // so that the next runs do not list it
+    r = Run({"hash", "-a", "md5", "-o", P("d/list.MD5"), "d/f", "d/sub"});
+    EXPECT_EQ(test::ReadBytes(dir_ / "d/list.MD5"), std::string(kBom) + lines);
+    fs::remove(dir_ / "d/list.MD5");
+    // Saved in a subfolder: files outside it are named in full.
+    r = Run({"hash", "-a", "md5", "-o", "d/sub/l.txt", "d"});
+    EXPECT_EQ(test::ReadBytes(dir_ / "d/sub/l.txt"),
+              std::string(kBom) + "; Hash: MD5\r\n\r\n" + std::string(kAbcMd5) + "\t\t" + P("d/f") + "\r\n" +
+                  std::string(kAbcMd5) + "\t\tg\r\n");
+    fs::remove(dir_ / "d/sub/l.txt");
+    r = Run({"hash", "-a", "115", "-o", "d/links.txt", "d"});
+    EXPECT_EQ(test::ReadBytes(dir_ / "d/links.txt"),
+              std::string(kBom) + "115://f|3|" + std::string(kAbcSha1) + "|" + std::string(kAbcSha1) +
+                  "\r\n115://g|3|" + std::string(kAbcSha1) + "|" + std::string(kAbcSha1) + "|sub\r\n");
+    // A list that cannot be written.
+    r = Run({"hash", "-o", "no/such/dir/l.txt", "d"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("写入文件[" + P("no/such/dir/l.txt") + "]失败:" + SystemText(ENOENT) + "\n"),
+              std::string::npos)
+        << r.err;
+}
+
+// 8. Missing inputs are all named, as given, and nothing runs.
+TEST_F(CliTest, MissingPaths) {
+    dir_.Write("here", "abc");
+    const CliResult r = Run({"hash", "-o", "l.txt", "here", "gone1", P("gone2")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "以下文件或目录已不存在，请检查后再重新尝试：\ngone1\n" + P("gone2") + "\n");
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_FALSE(fs::exists(dir_ / "l.txt"));
+}
+
+// 9. A file that cannot be read is reported with its error; the list is
+// still written with the others and the exit code is 1.
+TEST_F(CliTest, FailedFileIsReportedAndTheRestWritten) {
+    dir_.Write("d/ok", "abc");
+    // A socket is listed like a file but cannot be opened for reading.
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    struct sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = P("d/sock");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, socketPath.c_str());
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const CliResult r = Run({"hash", "-a", "crc32", "-o", "d/l.txt", "d"});
+    close(fd);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(socketPath + "\t"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(socketPath + "\t\n"), std::string::npos) << "the error text is missing";
+    EXPECT_EQ(test::ReadBytes(dir_ / "d/l.txt"),
+              std::string(kBom) + "; Hash: CRC32\r\n\r\n" + std::string(kAbcCrc32) + "\t\tok\r\n");
+}
+
+// 10. verify: one line per file in list order, its status as the list view
+// shows it, counts on standard error.
+TEST_F(CliTest, VerifyReportsEachFile) {
+    dir_.Write("d/same", "abc");
+    dir_.Write("d/changed", "abc");
+    dir_.Write("d/gone", "abc");
+    dir_.Write("outside", "abc");
+    ASSERT_EQ(Run({"hash", "-o", "d/l.sha1", "d"}).exitCode, 0);
+    CliResult r = Run({"verify", "d/l.sha1"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "changed\t文件检查正确\ngone\t文件检查正确\nsame\t文件检查正确\n");
+
+    dir_.Write("d/changed", "abcd");
+    fs::remove(dir_ / "d/gone");
+    // A line naming a file outside the list's folder, by full path.
+    std::string list = test::ReadBytes(dir_ / "d/l.sha1");
+    list += std::string(kAbcSha1) + "\t\t" + P("outside") + "\r\n";
+    dir_.Write("d/l.sha1", list);
+    r = Run({"verify", P("d/l.sha1")});
+    EXPECT_EQ(r.exitCode, 1);
+    const std::string expectedStart = "changed\t新文件HASH值:" + Sha1Of("abcd") + "\ngone\t";
+    EXPECT_EQ(r.out.substr(0, expectedStart.size()), expectedStart) << r.out;
+    const size_t goneEnd = r.out.find('\n', expectedStart.size());
+    ASSERT_NE(goneEnd, std::string::npos);
+    const std::string goneText = r.out.substr(expectedStart.size(), goneEnd - expectedStart.size());
+    EXPECT_NE(goneText.find(SystemText(ENOENT)), std::string::npos) << goneText;
+    EXPECT_NE(r.out.find("\nsame\t文件检查正确\n" + P("outside") + "\t文件检查正确\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("检查结果：正确 2 个，不一致 1 个，失败 1 个\n"), std::string::npos) << r.err;
+}
+
+// 11. A list that cannot be loaded: its reason, exit 2.
+TEST_F(CliTest, VerifyOfAnUnloadableList) {
+    CliResult r = Run({"verify", "missing.txt"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "打开文件 " + P("missing.txt") + " 失败:" + SystemText(ENOENT) + "\n");
+    dir_.Write("bad.txt", "; Hash: SHA1\r\nnot-a-hash-line\r\n");
+    r = Run({"verify", "bad.txt"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "未知的文件格式。\n");
+    dir_.Write("none.txt", std::string(kAbcSha1) + " f\r\n");
+    r = Run({"verify", "none.txt"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "不支持的算法类型。\n");
+    EXPECT_TRUE(r.out.empty());
+}
+
+// 12. Ctrl+C stops the run as the stop command does: no list, exit 130.
+TEST_F(CliTest, InterruptStopsWithoutWritingTheList) {
+    {
+        // A sparse file far too large to hash before the interrupt comes.
+        dir_.Write("big/huge.bin", "");
+        fs::resize_file(dir_ / "big/huge.bin", uint64_t{64} << 30);
+    }
+    dir_.Write("old.txt", "old list");
+    test::CliOptions options;
+    options.interruptAfterMs = 500;
+    CliResult r = Run({"hash", "-o", "new.txt", "big"}, options);
+    EXPECT_EQ(r.exitCode, 130) << "signal " << r.signal << "\n" << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "new.txt"));
+    EXPECT_TRUE(r.out.empty());
+    r = Run({"hash", "-o", "old.txt", "big"}, options);
+    EXPECT_EQ(r.exitCode, 130);
+    EXPECT_EQ(test::ReadBytes(dir_ / "old.txt"), "old list");
+}
+
+// 13. Output is UTF-8 whatever the locale says.
+TEST_F(CliTest, NamesAreUtf8InTheCLocale) {
+    dir_.Write("d/校验.bin", "abc");
+    test::CliOptions options;
+    options.env = {{"LC_ALL", "C"}, {"LANG", "C"}};
+    const CliResult r = Run({"hash", "-a", "crc32", "d"}, options);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "; Hash: CRC32\r\n\r\n" + std::string(kAbcCrc32) + "\t\t校验.bin\r\n");
+}
+
+}  // namespace
+}  // namespace qm
