@@ -39,6 +39,14 @@ bool IsSectionHeader(std::u16string_view trimmed) {
 // Loads the file as lines. On failure `code` is the reason (an errno value).
 bool LoadLines(const std::u16string& path, std::vector<std::u16string>& lines, uint32_t& code) {
     lines.clear();
+    // A missing file is the common case (a first run) and no error: it must
+    // not disturb the thread's error record, since a successful write can
+    // run this as late as the process-wide document's destruction at exit.
+    struct stat st;
+    if (::stat(PathToOs(path).c_str(), &st) != 0) {
+        code = static_cast<uint32_t>(errno);
+        return false;
+    }
     std::vector<uint8_t> data;
     size_t size = 0;
     if (!ReadWholeFile(path, data, size, kMaxSettingsFileSize)) {

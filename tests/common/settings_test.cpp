@@ -90,6 +90,17 @@ TEST_F(SettingsTest, FirstRunReadFailsQuietlyThenWriteCreates) {
     EXPECT_EQ(test::ReadBytes(ConfigFile()), "[SOFTWARE\\Zantoria\\Quorvia 2.0]\nHashAlg=11\n");
 }
 
+TEST_F(SettingsTest, SuccessLeavesTheErrorRecordAlone) {
+    // The document writes its setting while its caller's error is pending.
+    SetErrorText(0, u"不支持的算法类型。");
+    auto key = info_.OpenSettingsKey(nullptr, KEY_WRITE);
+    ASSERT_NE(key, nullptr);
+    ASSERT_TRUE(WriteRegistryValue(*key, u"HashAlg", 4));
+    uint32_t value = 0;
+    ASSERT_TRUE(ReadRegistryValue(*key, u"HashAlg", value));
+    EXPECT_EQ(GetLastErrorText(), u"不支持的算法类型。");
+}
+
 TEST_F(SettingsTest, MissingOrBadValueKeepsTheCallersDefault) {
     auto key = info_.OpenSettingsKey(nullptr, KEY_WRITE);
     ASSERT_NE(key, nullptr);
