@@ -13,6 +13,7 @@
 #include "common/error_record.h"
 #include "common/unique_fd.h"
 #include "common/utf.h"
+#include "document/encoding.h"
 #include "engines/hash_text.h"
 
 namespace qm {
@@ -42,29 +43,6 @@ bool GetInputSize(int fd, uint64_t& size) {
     }
     size = static_cast<uint64_t>(end);
     return true;
-}
-
-// Wide text to the bytes that are hashed.
-// TODO(engines): switch to EncodeText of the document's text encodings once
-// that module is in the tree; until then UTF-8 and UTF-16LE are converted here.
-bool EncodeTextForHash(const char16_t* text, std::ptrdiff_t length, int32_t encoding, std::string& bytes) {
-    std::u16string_view view;
-    if (text) view = (length <= 0) ? std::u16string_view(text) : std::u16string_view(text, static_cast<size_t>(length));
-    if (encoding == 2) {
-        bytes = Utf16ToUtf8(view);
-        return true;
-    }
-    if (encoding == 3) {
-        bytes.clear();
-        bytes.reserve(view.size() * 2);
-        for (const char16_t c : view) {
-            bytes.push_back(static_cast<char>(c & 0xFF));
-            bytes.push_back(static_cast<char>(c >> 8));
-        }
-        return true;
-    }
-    SetErrorText(EINVAL, u"转换字符串编码方式失败:不支持的编码方式.");
-    return false;
 }
 
 }  // namespace
@@ -104,7 +82,8 @@ bool CQmHashObject::HashFile(std::u16string_view path, uint64_t maxBytes, uint8_
 
 bool CQmHashObject::HashText(const char16_t* text, std::ptrdiff_t length, int32_t encoding, uint8_t* digest) {
     std::string bytes;
-    if (!EncodeTextForHash(text, length, encoding, bytes)) return false;
+    // The conversion records its own message when it fails.
+    if (!EncodeText(text, length, /*withNul=*/false, encoding, bytes)) return false;
     if (!Init()) return false;
     // Update takes 32-bit counts; a text beyond 4 GiB is fed in pieces.
     const char* p = bytes.data();

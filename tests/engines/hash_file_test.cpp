@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -114,6 +115,19 @@ TEST(HashText, EncodingsAndLengths) {
     // An explicit length takes that many characters; no NUL is hashed.
     ASSERT_TRUE(sha1.HashText(u"abcdef", 3, 2, digest));
     EXPECT_EQ(test::Hex(digest, 20), "a9993e364706816aba3e25717850c26c9cd0d89d");
+
+    // ANSI is the code page in force; pinned to GBK here.
+    const char* saved = std::getenv("QUORVIA_ANSI_CODEPAGE");
+    const std::string savedValue = saved ? saved : "";
+    setenv("QUORVIA_ANSI_CODEPAGE", "936", 1);
+    const bool ansiOk = sha1.HashText(u"校验", -1, 1, digest);
+    if (saved) {
+        setenv("QUORVIA_ANSI_CODEPAGE", savedValue.c_str(), 1);
+    } else {
+        unsetenv("QUORVIA_ANSI_CODEPAGE");
+    }
+    ASSERT_TRUE(ansiOk);
+    EXPECT_EQ(test::Hex(digest, 20), test::ReferenceHex("SHA1", "\xD0\xA3\xD1\xE9"));
 
     EXPECT_FALSE(sha1.HashText(u"abc", -1, 4, digest));
     EXPECT_EQ(GetLastErrorText(), u"转换字符串编码方式失败:不支持的编码方式.");
