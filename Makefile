@@ -48,5 +48,20 @@ bench: build
 	@set -e; for b in build/bin/*_bench; do [ -x "$$b" ] || continue; echo "== $$b"; "$$b"; done
 	@if [ -x bench/compare.sh ]; then bench/compare.sh; fi
 
+# libFuzzer over the hash list reader (clang, with ASan and UBSan), run for
+# FUZZ_SECONDS from the seed corpus in tests/fuzz/corpus; new inputs it finds
+# go to build-fuzz/corpus, not into the source tree.
+FUZZ_SECONDS ?= 60
+build-fuzz/build.ninja: | deps
+	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQM_BUILD_FUZZ=ON \
+	  -DQM_SANITIZE=address,undefined -DQM_BUILD_TESTS=OFF -DQM_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+
+fuzz: deps build-fuzz/build.ninja
+	cmake --build build-fuzz -j $(JOBS) --target hash_list_fuzz
+	mkdir -p build-fuzz/corpus
+	$(SAN_ENV) build-fuzz/bin/hash_list_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=16384 \
+	  -print_final_stats=1 build-fuzz/corpus tests/fuzz/corpus
+
 clean:
 	rm -rf build build-sanitize build-tsan build-fuzz
