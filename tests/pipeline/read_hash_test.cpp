@@ -15,6 +15,7 @@
 
 #include "common/error_record.h"
 #include "common/utf.h"
+#include "engines/hash_catalog.h"
 #include "engines/register_engines.h"
 #include "input/io_object.h"
 #include "pipeline/hash_thread.h"
@@ -298,7 +299,7 @@ TEST_F(ReadHashTest, ReadFailureAtAnOffsetReportsThatOffset) {
     EXPECT_EQ(hasher.GetProcessedBytes(), 2 * kMiB) << "1 MiB hashed plus the 1 MiB not read";
 }
 
-TEST_F(ReadHashTest, StopBeforeStartSendsOnlyTheEndOfStream) {
+TEST_F(ReadHashTest, StopRightAfterStartStillEndsTheStreamOnce) {
     const auto file = dir.Write("f", "data");
     auto object = Object(file);
     reader.items = {object.get()};
@@ -311,6 +312,35 @@ TEST_F(ReadHashTest, StopBeforeStartSendsOnlyTheEndOfStream) {
     ASSERT_FALSE(r.empty());
     EXPECT_TRUE(r.back().endOfStream);
     for (size_t i = 0; i + 1 < r.size(); ++i) EXPECT_FALSE(r[i].endOfStream);
+}
+
+// An engine whose digest cannot be completed, as a provider engine whose
+// provider failed.
+class FailingEngine : public CQmHashObject {
+public:
+    FailingEngine() : CQmHashObject(96, u"FAILING", 20) {}
+    bool Init() override { return true; }
+    void Update(const void*, uint32_t) override {}
+    uint32_t Final(uint8_t*) override {
+        SetErrorText(EIO, u"计算哈希值失败:提供程序不可用");
+        return 0;
+    }
+};
+
+TEST_F(ReadHashTest, DigestThatCannotBeCompletedIsAnErrorNotAnEmptyHash) {
+    if (!GetHashCatalog().Contains(96)) {
+        GetHashCatalog().RegisterClass([]() -> std::unique_ptr<CQmHashObject> { return std::make_unique<FailingEngine>(); });
+    }
+    ASSERT_TRUE(hasher.SetAlgorithm(96));
+    auto object = Object(dir.Write("f", "some data"));
+    reader.items = {object.get()};
+    ASSERT_TRUE(hasher.Start());
+    ASSERT_TRUE(reader.Start());
+    ASSERT_TRUE(hasher.Stop(false, QM_INFINITE, false));
+    ASSERT_TRUE(reader.Stop(false, QM_INFINITE, false));
+    EXPECT_FALSE(object->HasHash());
+    EXPECT_TRUE(object->IsProcessed());
+    EXPECT_EQ(object->GetError(), u"计算哈希值失败:提供程序不可用");
 }
 
 TEST_F(ReadHashTest, HasherWithoutAlgorithmKeepsItsOwn) {
