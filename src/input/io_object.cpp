@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "common/error_record.h"
 #include "common/utf.h"
@@ -65,7 +66,12 @@ int CQmIoObject::OpenRange(uint64_t length) {
 
     // O_NONBLOCK keeps a named pipe without a writer from blocking the
     // reader for good; it is cleared again once the input is open.
-    UniqueFd fd(::open(PathToOs(path_).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const std::string osPath = PathToOs(path_);
+    int rawFd;
+    do {
+        rawFd = ::open(osPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (rawFd < 0 && errno == EINTR);
+    UniqueFd fd(rawFd);
     bool ok = fd.valid();
     if (!ok) {
         SetLastErrorText(static_cast<uint32_t>(errno), u"打开%s失败", word);

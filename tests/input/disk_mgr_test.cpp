@@ -52,6 +52,9 @@ TEST(DiskMgrTest, EndOffsetFallbackKeepsTheReadPosition) {
     CQmPhysicalDiskMgr disk;
     disk.Attach(fd.get(), u"");
     EXPECT_EQ(disk.GetDiskSize(), 10u);
+    std::u16string notTty;
+    ASSERT_TRUE(GetSystemErrorMessage(ENOTTY, notTty));
+    EXPECT_EQ(GetLastErrorText(), u"获取磁盘信息失败:" + notTty) << "the refused length query stays recorded";
     disk.Detach();
     char byte = 0;
     ASSERT_EQ(::read(fd.get(), &byte, 1), 1);
