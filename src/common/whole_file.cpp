@@ -196,6 +196,12 @@ bool WriteWholeFile(std::u16string_view path, const void* data1, size_t size1, c
     struct stat old;
     const bool exists = ::stat(target.c_str(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode)) return WriteInPlace(target, path, false, data1, size1, data2, size2);
+    // Replacing goes by the directory's permission; a file the user may not
+    // write to stays protected as it would be against an in-place write.
+    if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+        SetLastErrorText(0, u"创建文件 %s 失败", path);
+        return false;
+    }
 
     std::string temporary;
     UniqueFd fd;

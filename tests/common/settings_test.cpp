@@ -65,12 +65,6 @@ TEST(AppInfo, NamesAndTitle) {
     EXPECT_EQ(info.GetSettingsKeyPath(u"\\Recent"), u"SOFTWARE\\Zantoria\\Quorvia 2.0\\Recent");
 }
 
-TEST(AppInfo, OneObjectForAllThreads) {
-    CQmAppInfo* seen = nullptr;
-    std::thread([&] { seen = &GetAppInfo(); }).join();
-    EXPECT_EQ(seen, &GetAppInfo());
-}
-
 TEST_F(SettingsTest, FirstRunReadFailsQuietlyThenWriteCreates) {
     EXPECT_EQ(info_.GetSettingsFilePath(), PathFromOs(ConfigFile().string()));
     EXPECT_EQ(info_.OpenSettingsKey(nullptr, KEY_READ), nullptr);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -164,6 +165,45 @@ TEST(WriteWholeFile, DevicesAreWrittenDirectly) {
     EXPECT_FALSE(Write("/dev/full", "\xEF\xBB\xBF", "text"));
     EXPECT_EQ(GetLastErrorText(), Expected(u"写入文件 %s 失败", "/dev/full", ENOSPC));
     EXPECT_EQ(GetLastErrorCode(), static_cast<uint32_t>(ENOSPC));
+}
+
+// Runs `body` in a child process under an unprivileged user (root passes
+// every permission check); its result is the child's exit code.
+template <class Body>
+int RunUnprivileged(Body body) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(100);
+        _exit(body());
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
+}
+
+TEST(WriteWholeFile, PermissionsOfFileAndDirectoryAreRespected) {
+    test::TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    // A read-only file in a writable directory is not replaced.
+    fs::create_directory(dir / "open");
+    ASSERT_EQ(chmod((dir / "open").c_str(), 0777), 0);
+    const fs::path locked = dir.Write("open/locked.txt", "old");
+    ASSERT_EQ(chmod(locked.c_str(), 0444), 0);
+    EXPECT_EQ(RunUnprivileged([&] {
+                  if (Write(locked, "new")) return 1;
+                  return GetLastErrorText() == Expected(u"创建文件 %s 失败", locked, EACCES) ? 0 : 2;
+              }),
+              0);
+    EXPECT_EQ(test::ReadBytes(locked), "old");
+
+    // A writable file in a directory that takes no new entries is written in place.
+    fs::create_directory(dir / "closed");
+    const fs::path writable = dir.Write("closed/list.txt", "old");
+    ASSERT_EQ(chmod(writable.c_str(), 0666), 0);
+    ASSERT_EQ(chmod((dir / "closed").c_str(), 0755), 0);
+    EXPECT_EQ(RunUnprivileged([&] { return Write(writable, "new") ? 0 : 1; }), 0);
+    EXPECT_EQ(test::ReadBytes(writable), "new");
+    EXPECT_EQ(EntryCount(dir / "closed"), 1u);
 }
 
 // A small tmpfs that fills up: the replaced file must survive a failed write
