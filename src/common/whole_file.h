@@ -28,9 +28,11 @@ bool ReadWholeFile(std::u16string_view path, std::vector<uint8_t>& buffer, size_
 // the same directory, which is flushed to disk and then renamed over the
 // target, so a failed write (a full disk, an I/O error) leaves the previous
 // content intact. A replaced file keeps its permission bits; a new one gets
-// 0666 less the umask. A symbolic link is followed and the file it names is
-// replaced, so the link survives. A target that is not a regular file (a
-// device such as /dev/null) is written directly.
+// 0666 less the umask. A file the user may not write to is not replaced. A
+// symbolic link is followed and the file it names is replaced, so the link
+// survives. A target that is not a regular file (a device such as
+// /dev/null) is written directly, and so is a writable file in a directory
+// that refuses new entries.
 //
 // Failure texts: "创建文件 %s 失败" when the file cannot be created (no such
 // directory, a directory as target), "写入文件 %s 失败" when writing,
