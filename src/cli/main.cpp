@@ -8,6 +8,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "common/app_info.h"
 #include "common/text_format.h"
 #include "version.h"
 
@@ -48,5 +49,8 @@ int main(int argc, char** argv) {
     // Texts of the system (error messages) in the user's language; our own
     // output is UTF-8 whatever the locale.
     std::setlocale(LC_ALL, "");
+    // The desktop program's identity, so both share the saved algorithm.
+    qm::GetAppInfo().SetNames(QM_PRODUCT_NAME_U16, u"Quorvia 2.0", nullptr);
+    qm::GetAppInfo().SetTitle(QM_PRODUCT_NAME_U16);
     return qm::cli::Run(std::span<const char* const>(argv + 1, argc > 0 ? argc - 1 : 0));
 }
