@@ -110,7 +110,9 @@ bool ParseHashLines(std::span<const std::u16string> lines, CQmQuorviaDoc& target
             return false;
         }
         const std::u16string_view hash = line.substr(0, separator);
-        if (!IsHexText(hash.data(), static_cast<std::ptrdiff_t>(hash.size()), true)) {
+        // A line that starts with "*" has no hash at all, which is not an
+        // even number of digits worth storing.
+        if (hash.empty() || !IsHexText(hash.data(), static_cast<std::ptrdiff_t>(hash.size()), true)) {
             SetErrorText(0, kInvalidHashText);
             return false;
         }

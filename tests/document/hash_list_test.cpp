@@ -191,6 +191,7 @@ TEST_F(HashListTest, ParseFailures) {
     EXPECT_EQ(Load(doc, "l.txt", head + std::string(40, 'A') + "\r\n"), u"<failed:未知的文件格式。>");
     EXPECT_EQ(Load(doc, "l.txt", head + std::string(39, 'A') + "G f\r\n"), u"<failed:无效的哈希值。>");
     EXPECT_EQ(Load(doc, "l.txt", head + std::string(39, 'A') + " f\r\n"), u"<failed:无效的哈希值。>");
+    EXPECT_EQ(Load(doc, "l.txt", head + "*f\r\n"), u"<failed:无效的哈希值。>");
     // Links among hash lines are read as hash lines.
     const std::string link = "115://a.bin|5|" + std::string(40, 'A') + "|" + std::string(40, 'B') + "\r\n";
     EXPECT_EQ(Load(doc, "l.txt", head + link), u"<failed:未知的文件格式。>");
