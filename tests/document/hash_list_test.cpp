@@ -296,6 +296,11 @@ TEST_F(HashListTest, WindowsSeparatorsAndDotSegmentsResolve) {
 }
 
 TEST_F(HashListTest, EncodingsOfTheListFile) {
+    // Lists without a mark that are not UTF-8 come from Chinese Windows
+    // systems; name their code page whatever the test's locale is.
+    const char* oldCodePage = std::getenv("QUORVIA_ANSI_CODEPAGE");
+    const std::string savedCodePage = oldCodePage ? oldCodePage : "";
+    setenv("QUORVIA_ANSI_CODEPAGE", "936", 1);
     MakeFile("校验.bin");
     const std::string hash(40, 'E');
     struct Case {
@@ -320,6 +325,11 @@ TEST_F(HashListTest, EncodingsOfTheListFile) {
         ASSERT_EQ(doc.GetItemCount(), 1u) << c.what;
         EXPECT_EQ(doc.GetItemAt(0)->GetPath(), U(dir_ / "校验.bin")) << c.what;
         EXPECT_TRUE(doc.GetItemAt(0)->GetError().empty()) << c.what;
+    }
+    if (oldCodePage) {
+        setenv("QUORVIA_ANSI_CODEPAGE", savedCodePage.c_str(), 1);
+    } else {
+        unsetenv("QUORVIA_ANSI_CODEPAGE");
     }
 }
 
