@@ -4,10 +4,10 @@
 // prints MB/s and the ratio ours / library per algorithm.
 //
 // The "AfterWideVectors" rows show why the AVX-512 CRC path ends with
-// vzeroupper: legacy-SSE code (the library's SHA-1, the 128-bit CRC path)
-// run right after code that leaves the upper register halves dirty can slow
-// down on some processors. One row dirties them on purpose, one runs after
-// our AVX-512 CRC.
+// vzeroupper and why the 128-bit paths also come in VEX builds: legacy-SSE
+// code run while the upper register halves are dirty can slow down badly on
+// some processors. Some rows dirty them on purpose before every call, one
+// runs the library's SHA-1 right after our AVX-512 CRC.
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
 #include <openssl/provider.h>
@@ -126,8 +126,9 @@ void RunSha1Variant(benchmark::State& state, size_t index) {
 }
 
 #if defined(__x86_64__)
-// Writes a 512-bit register and returns without vzeroupper.
-__attribute__((noinline)) void DirtyUpperHalves() { __asm__ volatile("vpxord %%zmm1, %%zmm1, %%zmm1" ::: "xmm1"); }
+// Sets a 512-bit register to all ones (not a zeroing idiom, which some
+// processors treat as clean) and returns without vzeroupper.
+__attribute__((noinline)) void DirtyUpperHalves() { __asm__ volatile("vpternlogd $0xff, %%zmm1, %%zmm1, %%zmm1" ::: "xmm1"); }
 #endif
 
 bool HasWideVectors() {
@@ -155,6 +156,29 @@ void RunLibrarySha1After(benchmark::State& state, Before before) {
     }
     EVP_MD_CTX_free(ctx);
     EVP_MD_free(md);
+    Finish(state);
+}
+
+// One of our 128-bit CRC builds per 1 MiB, each call after dirtying the
+// upper halves.
+void RunPclmulAfterDirty(benchmark::State& state, const char* name) {
+    const qm::Crc32Implementation* pclmul = nullptr;
+    for (const auto& impl : qm::GetCrc32Implementations()) {
+        if (std::string(impl.name) == name && impl.usable) pclmul = &impl;
+    }
+    if (!HasWideVectors() || !pclmul) {
+        state.SkipWithError("no AVX-512 or PCLMULQDQ on this processor");
+        return;
+    }
+    uint32_t crc = 0xFFFFFFFFu;
+    const uint8_t* data = Data();
+    for (auto _ : state) {
+#if defined(__x86_64__)
+        DirtyUpperHalves();
+#endif
+        crc = pclmul->update(crc, data, kBlock);
+        benchmark::DoNotOptimize(crc);
+    }
     Finish(state);
 }
 
@@ -198,6 +222,25 @@ void RegisterAll() {
         const uint8_t* data = Data();
         // A short CRC call (one 512-byte round) keeps the SHA-1 time dominant.
         RunLibrarySha1After(s, [&] { benchmark::DoNotOptimize(crc(0xFFFFFFFFu, data, 512)); });
+    });
+    for (const char* name : {"pclmul", "pclmul_vex"}) {
+        RegisterBenchmark((std::string("AfterWideVectors/CRC32-") + name + "/dirty").c_str(),
+                          [name](benchmark::State& s) { RunPclmulAfterDirty(s, name); });
+    }
+    RegisterBenchmark("AfterWideVectors/SHA1-ours/dirty", [](benchmark::State& s) {
+        if (!HasWideVectors()) {
+            s.SkipWithError("no AVX-512 on this processor");
+            return;
+        }
+        qm::CQmSHA1 engine;
+        engine.Init();
+        const uint8_t* data = Data();
+        for (auto _ : s) {
+            DirtyUpperHalves();
+            engine.Update(data, kBlock);
+            benchmark::ClobberMemory();
+        }
+        Finish(s);
     });
 #endif
 }
@@ -243,6 +286,18 @@ public:
         if (plain > 0 && dirty > 0 && afterCrc > 0) {
             std::printf("library SHA1 after dirty upper halves: %.3f of its plain speed; after our AVX-512 CRC: %.3f\n",
                         dirty / plain, afterCrc / plain);
+        }
+        for (const char* name : {"pclmul", "pclmul_vex"}) {
+            const double clean = Rate(std::string("Variant/CRC32/") + name);
+            const double dirtyRate = Rate(std::string("AfterWideVectors/CRC32-") + name + "/dirty");
+            if (clean > 0 && dirtyRate > 0) {
+                std::printf("CRC32 %s after dirty upper halves: %.3f of its plain speed\n", name, dirtyRate / clean);
+            }
+        }
+        const double ourSha1 = Rate("Ours/SHA1");
+        const double ourSha1Dirty = Rate("AfterWideVectors/SHA1-ours/dirty");
+        if (ourSha1 > 0 && ourSha1Dirty > 0) {
+            std::printf("our SHA1 after dirty upper halves: %.3f of its plain speed\n", ourSha1Dirty / ourSha1);
         }
     }
 

@@ -28,6 +28,8 @@ CpuFeatures Detect() {
     f.sse41 = (ecx & (1u << 19)) != 0;
     f.pclmul = (ecx & (1u << 1)) != 0;
     const bool osxsave = (ecx & (1u << 27)) != 0;
+    const bool osYmm = osxsave && (ReadXcr0() & 0x6) == 0x6;
+    f.avx = (ecx & (1u << 28)) != 0 && osYmm;
 
     unsigned ebx7 = 0, ecx7 = 0;
     if (__get_cpuid_count(7, 0, &eax, &ebx7, &ecx7, &edx)) {

@@ -12,6 +12,9 @@ struct CpuFeatures {
     bool sse41 = false;
     bool pclmul = false;
     bool sha = false;
+    // AVX with the operating system saving the 256-bit registers: code built
+    // with VEX encoding may run.
+    bool avx = false;
     // AVX-512 foundation + vector-length extensions with VPCLMULQDQ, and an
     // operating system that saves the wide registers.
     bool avx512Vpclmul = false;

@@ -74,13 +74,18 @@ uint32_t Crc32UpdateSlicing8(uint32_t crc, const uint8_t* data, size_t size) {
 std::span<const Crc32Implementation> GetCrc32Implementations() {
     static const auto table = [] {
         [[maybe_unused]] const CpuFeatures& cpu = GetCpuFeatures();
-        return std::array<Crc32Implementation, 4>{{
+        return std::array<Crc32Implementation, 5>{{
             {"bytewise", Crc32UpdateBytewise, true},
             {"slicing8", Crc32UpdateSlicing8, true},
 #if defined(QM_ENGINES_HAVE_PCLMUL)
             {"pclmul", Crc32UpdatePclmul, cpu.pclmul && cpu.sse41},
 #else
             {"pclmul", nullptr, false},
+#endif
+#if defined(QM_ENGINES_HAVE_PCLMUL_VEX)
+            {"pclmul_vex", Crc32UpdatePclmulVex, cpu.pclmul && cpu.avx},
+#else
+            {"pclmul_vex", nullptr, false},
 #endif
 #if defined(QM_ENGINES_HAVE_VPCLMUL)
             {"vpclmul", Crc32UpdateVpclmul, cpu.avx512Vpclmul},

@@ -27,6 +27,9 @@ uint32_t Crc32UpdateSlicing8(uint32_t crc, const uint8_t* data, size_t size);
 #if defined(QM_ENGINES_HAVE_PCLMUL)
 uint32_t Crc32UpdatePclmul(uint32_t crc, const uint8_t* data, size_t size);
 #endif
+#if defined(QM_ENGINES_HAVE_PCLMUL_VEX)
+uint32_t Crc32UpdatePclmulVex(uint32_t crc, const uint8_t* data, size_t size);
+#endif
 #if defined(QM_ENGINES_HAVE_VPCLMUL)
 uint32_t Crc32UpdateVpclmul(uint32_t crc, const uint8_t* data, size_t size);
 #endif

@@ -100,12 +100,17 @@ void Sha1BlocksPortable(uint32_t state[5], const uint8_t* data, size_t blocks) {
 std::span<const Sha1Implementation> GetSha1Implementations() {
     static const auto table = [] {
         [[maybe_unused]] const CpuFeatures& cpu = GetCpuFeatures();
-        return std::array<Sha1Implementation, 2>{{
+        return std::array<Sha1Implementation, 3>{{
             {"portable", Sha1BlocksPortable, true},
 #if defined(QM_ENGINES_HAVE_SHANI)
             {"shani", Sha1BlocksShaNi, cpu.sha && cpu.sse41 && cpu.ssse3},
 #else
             {"shani", nullptr, false},
+#endif
+#if defined(QM_ENGINES_HAVE_SHANI_VEX)
+            {"shani_vex", Sha1BlocksShaNiVex, cpu.sha && cpu.avx},
+#else
+            {"shani_vex", nullptr, false},
 #endif
         }};
     }();

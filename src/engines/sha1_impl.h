@@ -20,6 +20,9 @@ void Sha1BlocksPortable(uint32_t state[5], const uint8_t* data, size_t blocks);
 #if defined(QM_ENGINES_HAVE_SHANI)
 void Sha1BlocksShaNi(uint32_t state[5], const uint8_t* data, size_t blocks);
 #endif
+#if defined(QM_ENGINES_HAVE_SHANI_VEX)
+void Sha1BlocksShaNiVex(uint32_t state[5], const uint8_t* data, size_t blocks);
+#endif
 
 // Every implementation, portable first.
 std::span<const Sha1Implementation> GetSha1Implementations();
