@@ -49,7 +49,9 @@ bool GetInputSize(int fd, uint64_t& size) {
 
 bool CQmHashObject::HashFile(std::u16string_view path, uint64_t maxBytes, uint8_t* digest) {
     const std::string osPath = PathToOs(path);
-    UniqueFd fd(::open(osPath.c_str(), O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; reads from
+    // regular files and disks are not affected by it.
+    UniqueFd fd(::open(osPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     uint64_t size = 0;
     if (!fd || !GetInputSize(fd.get(), size)) {
         SetLastErrorText(0, kOpenFailed);
