@@ -11,11 +11,32 @@
 namespace qm {
 namespace {
 
-thread_local std::unique_ptr<QmErrorInfo> t_record;
+// The slot is trivially destructible on purpose: process-wide objects (the
+// hash document writes its setting when it is destroyed) may record an error
+// after the main thread's thread-local objects are gone. The reaper frees the
+// record at thread end and marks the slot, so a late recording does nothing
+// instead of touching a destroyed object.
+struct RecordSlot {
+    QmErrorInfo* info = nullptr;
+    bool gone = false;
+};
+thread_local RecordSlot t_slot;
+
+struct RecordReaper {
+    ~RecordReaper() {
+        std::unique_ptr<QmErrorInfo> owned(t_slot.info);
+        t_slot.info = nullptr;
+        t_slot.gone = true;
+    }
+};
+thread_local RecordReaper t_reaper;
 
 QmErrorInfo* Record() {
-    if (!t_record) t_record.reset(new (std::nothrow) QmErrorInfo);
-    return t_record.get();
+    if (!t_slot.info && !t_slot.gone) {
+        t_slot.info = new (std::nothrow) QmErrorInfo;
+        (void)&t_reaper;  // registers the reaper for this thread
+    }
+    return t_slot.info;
 }
 
 std::u16string TrimTrailingColons(std::u16string_view text) {
@@ -95,6 +116,9 @@ uint32_t GetLastErrorCode() {
     return record ? record->code : 0;
 }
 
-void FreeThreadErrorInfo() { t_record.reset(); }
+void FreeThreadErrorInfo() {
+    std::unique_ptr<QmErrorInfo> owned(t_slot.info);
+    t_slot.info = nullptr;
+}
 
 }  // namespace qm

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <thread>
 
 namespace qm {
@@ -81,6 +82,27 @@ TEST(ErrorRecord, EachThreadHasItsOwnRecord) {
     }).join();
     EXPECT_EQ(seen, u"");
     EXPECT_EQ(GetLastErrorText(), u"主线程");
+}
+
+}  // namespace
+}  // namespace qm
+
+namespace qm {
+namespace {
+
+// The hash document records errors from its destructor at process exit,
+// after the main thread's thread-local objects have been destroyed.
+TEST(ErrorRecordDeathTest, RecordingAfterThreadEndIsHarmless) {
+    EXPECT_EXIT(
+        {
+            SetErrorText(0, u"先记录");
+            std::atexit([] {
+                SetLastErrorText(ENOENT, u"退出时");
+                std::_Exit(GetLastErrorText().empty() ? 0 : 3);
+            });
+            std::exit(1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
