@@ -61,6 +61,21 @@ std::u16string ReplaceErrorContext(std::u16string_view format, const Args&... ar
 std::u16string GetLastErrorText();
 uint32_t GetLastErrorCode();
 
+// Keeps the calling thread's recorded error across work whose own failures
+// are none of the caller's business (the document's settings access while a
+// failed load is about to be shown).
+class PreserveLastError {
+public:
+    PreserveLastError() : code_(GetLastErrorCode()), text_(GetLastErrorText()) {}
+    PreserveLastError(const PreserveLastError&) = delete;
+    PreserveLastError& operator=(const PreserveLastError&) = delete;
+    ~PreserveLastError() { SetErrorTextV(code_, text_); }
+
+private:
+    uint32_t code_;
+    std::u16string text_;
+};
+
 // Frees the calling thread's record (worker threads call it when they end;
 // the record is also freed by the thread's exit in any case).
 void FreeThreadErrorInfo();

@@ -2,8 +2,6 @@
 #include "document/quorvia_doc.h"
 
 #include <algorithm>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "common/app_info.h"
@@ -21,29 +19,6 @@ namespace {
 
 constexpr std::u16string_view kHashAlgValue = u"HashAlg";
 
-// Runs a settings access on a short-lived thread of its own. Whatever the
-// settings store records then lands in that thread's error record, so it
-// neither replaces a text the caller is about to show (a failed list load
-// destroys its temporary document just before the failure is shown) nor
-// touches the calling thread's record while the process exits: the
-// process-wide document is destroyed after the main thread's thread-local
-// data. Without a thread the access runs here with the record kept.
-template <class Work>
-void RunWithOwnErrorRecord(Work&& work) {
-    try {
-        std::thread worker([&work] {
-            work();
-            FreeThreadErrorInfo();
-        });
-        worker.join();
-    } catch (const std::system_error&) {
-        const uint32_t code = GetLastErrorCode();
-        const std::u16string text = GetLastErrorText();
-        work();
-        SetErrorTextV(code, text);
-    }
-}
-
 }  // namespace
 
 CQmQuorviaDoc::CQmQuorviaDoc() {
@@ -51,21 +26,24 @@ CQmQuorviaDoc::CQmQuorviaDoc() {
     // The last algorithm used; a missing key or value keeps SHA1. The value
     // is taken as it is, without asking the catalogue.
     int32_t algorithm = algorithm_;
-    RunWithOwnErrorRecord([&algorithm] {
+    {
+        // A first run has no settings yet: that is no error of the caller's.
+        PreserveLastError keep;
         if (std::unique_ptr<CQmSettingsKey> key = GetAppInfo().OpenSettingsKey(nullptr, KEY_READ)) {
             ReadRegistryValue(*key, kHashAlgValue, algorithm);
         }
-    });
+    }
     algorithm_ = algorithm;
 }
 
 CQmQuorviaDoc::~CQmQuorviaDoc() {
     const uint32_t algorithm = static_cast<uint32_t>(algorithm_);
-    RunWithOwnErrorRecord([algorithm] {
-        if (std::unique_ptr<CQmSettingsKey> key = GetAppInfo().OpenSettingsKey(nullptr, KEY_WRITE)) {
-            WriteRegistryValue(*key, kHashAlgValue, algorithm);
-        }
-    });
+    // A temporary document dies just before its caller shows why a load
+    // failed; the settings write must not replace that text.
+    PreserveLastError keep;
+    if (std::unique_ptr<CQmSettingsKey> key = GetAppInfo().OpenSettingsKey(nullptr, KEY_WRITE)) {
+        WriteRegistryValue(*key, kHashAlgValue, algorithm);
+    }
 }
 
 void CQmQuorviaDoc::Clear() {

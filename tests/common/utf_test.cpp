@@ -33,7 +33,9 @@ TEST(Utf, OsPathsRoundTripAnyBytes) {
         for (char& c : bytes) c = static_cast<char>(rng());
         EXPECT_EQ(PathToOs(PathFromOs(bytes)), bytes);
         std::u16string strict;
-        if (Utf8ToUtf16(bytes, strict)) EXPECT_EQ(PathFromOs(bytes), strict);
+        if (Utf8ToUtf16(bytes, strict)) {
+            EXPECT_EQ(PathFromOs(bytes), strict);
+        }
     }
     EXPECT_EQ(PathFromOs("a\xFF"), u"a\xDCFF");
 }

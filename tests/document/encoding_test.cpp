@@ -109,7 +109,9 @@ TEST(AnsiCodePage, UnicodeLocalesUseGbkAndTheOverrideWins) {
     ScopedCodePage none(nullptr);
     std::setlocale(LC_CTYPE, "C");
     EXPECT_EQ(GetAnsiCodePage(), "CP936");
-    if (std::setlocale(LC_CTYPE, "C.UTF-8")) EXPECT_EQ(GetAnsiCodePage(), "CP936");
+    if (std::setlocale(LC_CTYPE, "C.UTF-8")) {
+        EXPECT_EQ(GetAnsiCodePage(), "CP936");
+    }
     std::setlocale(LC_CTYPE, saved.c_str());
     {
         ScopedCodePage number("1252");
@@ -176,7 +178,9 @@ TEST(Encoding, RandomInputIsHandledSafely) {
                 ASSERT_TRUE(ok);
                 std::u16string strict;
                 const std::string_view body = std::string_view(bytes).substr(bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0);
-                if (Utf8ToUtf16(body, strict)) EXPECT_EQ(text, strict);
+                if (Utf8ToUtf16(body, strict)) {
+                    EXPECT_EQ(text, strict);
+                }
             }
         }
     }
