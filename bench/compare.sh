@@ -52,8 +52,10 @@ mkdir -p "$HOME" "$XDG_CONFIG_HOME"
 big="$work/big.bin"
 echo "compare: making ${BIG_MIB} MiB of data and ${SMALL_DIRS}x${SMALL_PER_DIR} small files in $work" >&2
 # A keystream is random enough for hashing and far faster than /dev/urandom.
-openssl enc -aes-128-ctr -nosalt -pass pass:quorvia -in /dev/zero 2>/dev/null |
+# (The generator ends by SIGPIPE once head has enough.)
+{ openssl enc -aes-128-ctr -nosalt -pass pass:quorvia -in /dev/zero 2>/dev/null || true; } |
     head -c $((BIG_MIB * 1048576)) >"$big"
+[ "$(stat -c %s "$big")" -eq $((BIG_MIB * 1048576)) ] || { echo "compare: could not make $big" >&2; exit 1; }
 small="$work/small"
 for ((d = 0; d < SMALL_DIRS; d++)); do
     mkdir -p "$small/d$d"
