@@ -12,7 +12,8 @@
 // block, the plain table CRC (register 0) of those 16 bytes continues the
 // computation exactly; no Barrett reduction is needed.
 //
-// Everything here has internal linkage or is evaluated by the compiler: the
+// Everything here has internal linkage, and the constants are only used in
+// constant expressions, so the compiler evaluates them: the
 // including files are built for different instruction sets, and no copy of
 // this code may be shared between them at link time.
 #pragma once
@@ -29,7 +30,7 @@
 namespace qm::crc32fold {
 
 // x^n mod P in normal bit order (bit k is the coefficient of x^k).
-consteval uint32_t XPowModP(unsigned n) {
+static constexpr uint32_t XPowModP(unsigned n) {
     uint64_t r = 1;
     for (unsigned i = 0; i < n; ++i) {
         r <<= 1;
@@ -38,7 +39,7 @@ consteval uint32_t XPowModP(unsigned n) {
     return static_cast<uint32_t>(r);
 }
 
-consteval uint64_t Reflect64(uint32_t poly) {
+static constexpr uint64_t Reflect64(uint32_t poly) {
     uint64_t out = 0;
     for (unsigned d = 0; d < 32; ++d) {
         if (poly & (uint32_t{1} << d)) out |= uint64_t{1} << (63 - d);
@@ -47,8 +48,8 @@ consteval uint64_t Reflect64(uint32_t poly) {
 }
 
 // Constant for the low lane and for the high lane when folding D bits ahead.
-consteval uint64_t LowLaneConstant(unsigned bits) { return Reflect64(XPowModP(64 + bits - 1)); }
-consteval uint64_t HighLaneConstant(unsigned bits) { return Reflect64(XPowModP(bits - 1)); }
+static constexpr uint64_t LowLaneConstant(unsigned bits) { return Reflect64(XPowModP(64 + bits - 1)); }
+static constexpr uint64_t HighLaneConstant(unsigned bits) { return Reflect64(XPowModP(bits - 1)); }
 
 #if defined(__PCLMUL__) && defined(__SSE4_1__)
 namespace {
