@@ -56,6 +56,9 @@ Semaphore::WaitResult Semaphore::Acquire(Event* interrupt) {
         --count_;
         return WaitResult::Acquired;
     }
+    // A free count wins over a set event, so the common case of a buffer
+    // being there needs neither the event's lock nor its watcher list.
+    if (TryAcquire()) return WaitResult::Acquired;
     // Registration happens outside our own lock: Event::Set holds the
     // event's lock while it takes ours, so the reverse order must not occur.
     interrupt->AddWatcher(this);
