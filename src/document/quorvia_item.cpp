@@ -51,7 +51,8 @@ std::unique_ptr<CQmQuorviaItem> CQmQuorviaItem::CreateItem(std::u16string_view p
 
 int CQmQuorviaItem::Open() {
     const uint64_t known = GetLength();
-    const int fd = OpenRange(0);
+    struct stat st;
+    const int fd = OpenRange(0, &st);
     if (fd == kInvalidHandle) return fd;
 
     const uint64_t current = GetLength();
@@ -59,13 +60,10 @@ int CQmQuorviaItem::Open() {
         GetQuorviaDoc().AdjustTotals(this, known - current);
         SetChanged(true);
     }
-    struct stat st;
-    if (::fstat(fd, &st) == 0) {
-        const uint64_t time = FileTimeFromTimespec(st.st_mtim);
-        if (time != GetLastWriteTime()) {
-            SetLastWriteTime(time);
-            SetChanged(true);
-        }
+    const uint64_t time = FileTimeFromTimespec(st.st_mtim);
+    if (time != GetLastWriteTime()) {
+        SetLastWriteTime(time);
+        SetChanged(true);
     }
     return fd;
 }

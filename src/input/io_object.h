@@ -29,6 +29,8 @@
 // read it only after IsProcessed() returned true, or while no run is active.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -54,7 +56,8 @@ inline constexpr size_t kMaxDigestSize = 64;
 // The size of an open input: for a block device the disk manager's size, for
 // anything else the file size. All ones on failure, with the text recorded
 // ("获取文件大小失败" with the system's description, or the disk manager's).
-uint64_t GetHandleSize(int fd, bool isDevice);
+// `st` holds the attributes the caller has already taken with fstat.
+uint64_t GetHandleSize(int fd, bool isDevice, const struct stat& st);
 
 // True when `path` names a block device under /dev/; such inputs are called
 // "磁盘" in messages, every other input "文件".
@@ -116,8 +119,9 @@ public:
 protected:
     // The open of slot 0 with the length to settle given explicitly, so that a
     // derived Open can refresh the length without the field passing through
-    // 0 where another thread could see it.
-    int OpenRange(uint64_t length);
+    // 0 where another thread could see it. `attributes`, when given,
+    // receives the open input's attributes (one fstat serves both).
+    int OpenRange(uint64_t length, struct stat* attributes = nullptr);
     // Copies `size` bytes (zeros when `bytes` is null) into `target` and sets
     // updated; more than 64 bytes records the failure and stores nothing. The
     // has-hash flag is left to the caller.

@@ -76,9 +76,15 @@ private:
     friend class Event;
     void Wake();
 
-    mutable std::mutex mutex_;
+    // The count is an atomic so that a unit can be taken or given without
+    // the lock; the lock and the condition only serve threads that sleep.
+    // `waiters_` tells Release whether anyone may be asleep: both sides use
+    // sequentially consistent operations, so either the releaser sees the
+    // waiter or the waiter's check under the lock sees the new count.
+    std::mutex mutex_;
     std::condition_variable cv_;
-    uint32_t count_;
+    std::atomic<uint32_t> count_;
+    std::atomic<uint32_t> waiters_{0};
     const uint32_t maximum_;
 };
 
