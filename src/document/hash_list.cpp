@@ -296,14 +296,9 @@ bool CQmQuorviaDoc::LoadHashList(std::u16string_view path) {
         Clear();
         // A file that is not a list must not change the user's default
         // algorithm: the loader's document puts back what it read.
+        // (Destroying it keeps the recorded reason the load failed.)
         loaded->SetAlgorithm(savedAlgorithm);
-        // Storing the setting records its own failures (a first run has no
-        // settings file yet); the reason the load failed is what the caller
-        // must see.
-        const uint32_t code = GetLastErrorCode();
-        const std::u16string reason = GetLastErrorText();
         loaded.reset();
-        SetErrorTextV(code, reason);
         return false;
     };
 
