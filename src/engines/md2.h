@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engines/block_buffer.h"
+
 namespace qm {
 
 class Md2Context {
@@ -31,8 +33,7 @@ public:
 
 private:
     uint32_t state_[4] = {};
-    uint64_t byteCount_ = 0;
-    uint8_t buffer_[64] = {};
+    BlockBuffer64<std::endian::little> block_;
 };
 
 }  // namespace qm

@@ -58,45 +58,15 @@ void Md4Context::Init() {
     state_[1] = 0xEFCDAB89u;
     state_[2] = 0x98BADCFEu;
     state_[3] = 0x10325476u;
-    byteCount_ = 0;
+    block_.Reset();
 }
 
 void Md4Context::Update(const uint8_t* data, size_t size) {
-    if (size == 0) return;
-    const size_t index = static_cast<size_t>(byteCount_ & 63);
-    byteCount_ += size;
-    size_t done = 0;
-    if (index != 0) {
-        const size_t fill = 64 - index;
-        if (size < fill) {
-            std::memcpy(buffer_ + index, data, size);
-            return;
-        }
-        std::memcpy(buffer_ + index, data, fill);
-        Md4Blocks(state_, buffer_, 1);
-        done = fill;
-    }
-    const size_t whole = (size - done) / 64;
-    if (whole != 0) {
-        Md4Blocks(state_, data + done, whole);
-        done += whole * 64;
-    }
-    std::memcpy(buffer_, data + done, size - done);
+    block_.Update(data, size, [this](const uint8_t* p, size_t n) { Md4Blocks(state_, p, n); });
 }
 
 void Md4Context::Final(uint8_t digest[16]) {
-    const uint64_t bits = byteCount_ * 8;
-    size_t index = static_cast<size_t>(byteCount_ & 63);
-    buffer_[index++] = 0x80;
-    if (index > 56) {
-        std::memset(buffer_ + index, 0, 64 - index);
-        Md4Blocks(state_, buffer_, 1);
-        index = 0;
-    }
-    std::memset(buffer_ + index, 0, 56 - index);
-    StoreLe32(buffer_ + 56, static_cast<uint32_t>(bits));
-    StoreLe32(buffer_ + 60, static_cast<uint32_t>(bits >> 32));
-    Md4Blocks(state_, buffer_, 1);
+    block_.Finish([this](const uint8_t* p, size_t n) { Md4Blocks(state_, p, n); });
     for (int i = 0; i < 4; ++i) StoreLe32(digest + 4 * i, state_[i]);
 }
 

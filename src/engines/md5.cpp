@@ -142,54 +142,21 @@ bool CQmMD5::Init() {
     state_[1] = 0xEFCDAB89u;
     state_[2] = 0x98BADCFEu;
     state_[3] = 0x10325476u;
-    byteCount_ = 0;
+    block_.Reset();
     return true;
 }
 
 void CQmMD5::Update(const void* data, uint32_t size) {
-    if (size == 0) return;
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    size_t left = size;
-    const size_t index = static_cast<size_t>(byteCount_ & 63);
-    byteCount_ += size;
-    if (index != 0) {
-        const size_t fill = 64 - index;
-        if (left < fill) {
-            std::memcpy(buffer_ + index, p, left);
-            return;
-        }
-        std::memcpy(buffer_ + index, p, fill);
-        Md5Blocks(state_, buffer_, 1);
-        p += fill;
-        left -= fill;
-    }
-    const size_t whole = left / 64;
-    if (whole != 0) {
-        Md5Blocks(state_, p, whole);
-        p += whole * 64;
-        left -= whole * 64;
-    }
-    if (left != 0) std::memcpy(buffer_, p, left);
+    block_.Update(static_cast<const uint8_t*>(data), size,
+                  [this](const uint8_t* p, size_t n) { Md5Blocks(state_, p, n); });
 }
 
 uint32_t CQmMD5::Final(uint8_t* digest) {
-    const uint64_t bits = byteCount_ * 8;
-    size_t index = static_cast<size_t>(byteCount_ & 63);
-    buffer_[index++] = 0x80;
-    if (index > 56) {
-        std::memset(buffer_ + index, 0, 64 - index);
-        Md5Blocks(state_, buffer_, 1);
-        index = 0;
-    }
-    std::memset(buffer_ + index, 0, 56 - index);
-    StoreLe32(buffer_ + 56, static_cast<uint32_t>(bits));
-    StoreLe32(buffer_ + 60, static_cast<uint32_t>(bits >> 32));
-    Md5Blocks(state_, buffer_, 1);
+    block_.Finish([this](const uint8_t* p, size_t n) { Md5Blocks(state_, p, n); });
     for (int i = 0; i < 4; ++i) StoreLe32(digest + 4 * i, state_[i]);
     // Nothing of the message stays behind in the engine.
     std::memset(state_, 0, sizeof state_);
-    std::memset(buffer_, 0, sizeof buffer_);
-    byteCount_ = 0;
+    block_.Wipe();
     return 16;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "engines/block_buffer.h"
 #include "engines/hash_object.h"
 
 namespace qm {
@@ -17,8 +18,7 @@ public:
 
 private:
     uint32_t state_[4] = {};
-    uint64_t byteCount_ = 0;
-    uint8_t buffer_[64] = {};
+    BlockBuffer64<std::endian::little> block_;
 };
 
 // Compresses `blocks` consecutive 64-byte blocks into A, B, C, D.

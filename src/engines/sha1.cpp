@@ -133,54 +133,22 @@ bool CQmSHA1::Init() {
     state_[2] = 0x98BADCFEu;
     state_[3] = 0x10325476u;
     state_[4] = 0xC3D2E1F0u;
-    byteCount_ = 0;
+    block_.Reset();
     return true;
 }
 
 void CQmSHA1::Update(const void* data, uint32_t size) {
-    if (size == 0) return;
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    size_t left = size;
-    const size_t index = static_cast<size_t>(byteCount_ & 63);
-    byteCount_ += size;
-    if (index != 0) {
-        const size_t fill = 64 - index;
-        if (left < fill) {
-            std::memcpy(buffer_ + index, p, left);
-            return;
-        }
-        std::memcpy(buffer_ + index, p, fill);
-        blocks_(state_, buffer_, 1);
-        p += fill;
-        left -= fill;
-    }
-    // Whole blocks straight from the caller's memory.
-    const size_t whole = left / 64;
-    if (whole != 0) {
-        blocks_(state_, p, whole);
-        p += whole * 64;
-        left -= whole * 64;
-    }
-    if (left != 0) std::memcpy(buffer_, p, left);
+    // Whole blocks go straight from the caller's memory.
+    block_.Update(static_cast<const uint8_t*>(data), size,
+                  [this](const uint8_t* p, size_t n) { blocks_(state_, p, n); });
 }
 
 uint32_t CQmSHA1::Final(uint8_t* digest) {
-    const uint64_t bits = byteCount_ * 8;
-    size_t index = static_cast<size_t>(byteCount_ & 63);
-    buffer_[index++] = 0x80;
-    if (index > 56) {
-        std::memset(buffer_ + index, 0, 64 - index);
-        blocks_(state_, buffer_, 1);
-        index = 0;
-    }
-    std::memset(buffer_ + index, 0, 56 - index);
-    StoreBe32(buffer_ + 56, static_cast<uint32_t>(bits >> 32));
-    StoreBe32(buffer_ + 60, static_cast<uint32_t>(bits));
-    blocks_(state_, buffer_, 1);
+    block_.Finish([this](const uint8_t* p, size_t n) { blocks_(state_, p, n); });
     for (int i = 0; i < 5; ++i) StoreBe32(digest + 4 * i, state_[i]);
     // One more compression over the spent buffer leaves nothing usable: an
     // Update or Final without Init cannot pass for a continued digest.
-    blocks_(state_, buffer_, 1);
+    blocks_(state_, block_.Data(), 1);
     return 20;
 }
 

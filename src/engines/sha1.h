@@ -5,6 +5,7 @@
 // hash takes its intermediate digest by finalising a copy instead.
 #pragma once
 
+#include "engines/block_buffer.h"
 #include "engines/hash_object.h"
 #include "engines/sha1_impl.h"
 
@@ -25,8 +26,7 @@ public:
 
 private:
     uint32_t state_[5] = {};
-    uint64_t byteCount_ = 0;
-    uint8_t buffer_[64] = {};
+    BlockBuffer64<std::endian::big> block_;
     Sha1BlocksFn blocks_;
 };
 
