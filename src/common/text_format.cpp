@@ -6,7 +6,7 @@
 namespace qm {
 namespace {
 
-struct Spec {
+struct Conversion {
     bool left = false;
     bool zero = false;
     bool plus = false;
@@ -16,14 +16,14 @@ struct Spec {
     size_t precision = 0;
 };
 
-void Pad(std::u16string& out, std::u16string_view body, const Spec& spec, std::u16string_view sign = {}) {
+void Pad(std::u16string& out, std::u16string_view body, const Conversion& flags, std::u16string_view sign = {}) {
     const size_t length = sign.size() + body.size();
-    const size_t fill = spec.width > length ? spec.width - length : 0;
-    if (spec.left) {
+    const size_t fill = flags.width > length ? flags.width - length : 0;
+    if (flags.left) {
         out += sign;
         out += body;
         out.append(fill, u' ');
-    } else if (spec.zero) {
+    } else if (flags.zero) {
         out += sign;
         out.append(fill, u'0');
         out += body;
@@ -67,14 +67,14 @@ std::u16string FormatTextV(std::u16string_view format, std::span<const FormatArg
             break;
         }
         const size_t start = i;
-        Spec spec;
+        Conversion flags;
         ++i;
         for (; i < format.size(); ++i) {
             const char16_t f = format[i];
-            if (f == u'-') spec.left = true;
-            else if (f == u'0') spec.zero = true;
-            else if (f == u'+') spec.plus = true;
-            else if (f == u' ') spec.space = true;
+            if (f == u'-') flags.left = true;
+            else if (f == u'0') flags.zero = true;
+            else if (f == u'+') flags.plus = true;
+            else if (f == u' ') flags.space = true;
             else if (f == u'#') continue;
             else break;
         }
@@ -84,11 +84,11 @@ std::u16string FormatTextV(std::u16string_view format, std::span<const FormatArg
             while (i < format.size() && format[i] >= u'0' && format[i] <= u'9')
                 value = std::min<size_t>(value * 10 + (format[i++] - u'0'), 4096);
         };
-        number(spec.width);
+        number(flags.width);
         if (i < format.size() && format[i] == u'.') {
-            spec.hasPrecision = true;
+            flags.hasPrecision = true;
             ++i;
-            number(spec.precision);
+            number(flags.precision);
         }
         // Length modifiers carry no meaning here.
         while (i < format.size()) {
@@ -123,8 +123,8 @@ std::u16string FormatTextV(std::u16string_view format, std::span<const FormatArg
                     Digits(a->asSigned() < 0 ? 0 - a->asUnsigned() : a->asUnsigned(), 10, false);
                 else text = Digits(a->asUnsigned(), 10, false);
             }
-            if (spec.hasPrecision && text.size() > spec.precision) text.resize(spec.precision);
-            Spec s = spec;
+            if (flags.hasPrecision && text.size() > flags.precision) text.resize(flags.precision);
+            Conversion s = flags;
             s.zero = false;
             Pad(out, text, s);
             break;
@@ -137,7 +137,7 @@ std::u16string FormatTextV(std::u16string_view format, std::span<const FormatArg
                 if (a->kind() == FormatArg::Kind::Text) text = a->text().substr(0, 1);
                 else text.assign(1, static_cast<char16_t>(a->asUnsigned()));
             }
-            Spec s = spec;
+            Conversion s = flags;
             s.zero = false;
             Pad(out, text, s);
             break;
@@ -164,15 +164,15 @@ std::u16string FormatTextV(std::u16string_view format, std::span<const FormatArg
                     a->asSigned() >= INT32_MIN)
                     magnitude &= 0xFFFFFFFFu;
                 if (conv == u'd' || conv == u'i') {
-                    if (spec.plus) sign = u"+";
-                    else if (spec.space) sign = u" ";
+                    if (flags.plus) sign = u"+";
+                    else if (flags.space) sign = u" ";
                 }
             }
             const unsigned base = (conv == u'x' || conv == u'X') ? 16 : conv == u'o' ? 8 : 10;
             std::u16string body = Digits(magnitude, base, conv == u'X');
-            Spec s = spec;
-            if (spec.hasPrecision) {
-                if (body.size() < spec.precision) body.insert(0, spec.precision - body.size(), u'0');
+            Conversion s = flags;
+            if (flags.hasPrecision) {
+                if (body.size() < flags.precision) body.insert(0, flags.precision - body.size(), u'0');
                 s.zero = false;
             }
             Pad(out, body, s, sign);
