@@ -3,21 +3,10 @@
 #include <cstring>
 
 #include "engines/md2.h"
+#include "engines/byte_order.h"
 
 namespace qm {
 namespace {
-
-inline uint32_t LoadLe32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
-    return v;
-}
-
-inline void StoreLe32(uint8_t* p, uint32_t v) {
-    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
-    std::memcpy(p, &v, 4);
-}
 
 inline uint32_t F(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
 inline uint32_t G(uint32_t x, uint32_t y, uint32_t z) { return (x & y) | (z & (x | y)); }

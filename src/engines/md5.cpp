@@ -5,27 +5,12 @@
 // the destination before the round function is ready, and G is formed as the
 // sum of two disjoint masks so both halves can start at once.
 #include "engines/md5.h"
+#include "engines/byte_order.h"
 
 #include <bit>
 #include <cstring>
 
 namespace qm {
-namespace {
-
-inline uint32_t LoadLe32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
-    return v;
-}
-
-inline void StoreLe32(uint8_t* p, uint32_t v) {
-    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
-    std::memcpy(p, &v, 4);
-}
-
-}  // namespace
-
 #define QM_MD5_F(a, b, c, d, x, t, s)            \
     a += (x) + (t);                              \
     a += ((c ^ d) & b) ^ d;                      \

@@ -1,6 +1,7 @@
 // CQmSHA1, the portable compression function, and the choice between it and
 // the SHA-NI one.
 #include "engines/sha1.h"
+#include "engines/byte_order.h"
 
 #include <array>
 #include <bit>
@@ -10,18 +11,6 @@
 
 namespace qm {
 namespace {
-
-inline uint32_t LoadBe32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
-    return v;
-}
-
-inline void StoreBe32(uint8_t* p, uint32_t v) {
-    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
-    std::memcpy(p, &v, 4);
-}
 
 Sha1BlocksFn Resolve() {
     if (IsPortableCodeForced()) return Sha1BlocksPortable;
