@@ -139,6 +139,15 @@ int RunAlgorithms() {
     return kExitOk;
 }
 
+
+// The wait loop every run needs; its failure is reported here.
+static bool InitEventLoop(EventLoop& loop) {
+    if (loop.Init()) return true;
+    SetLastErrorText(0, u"初始化失败");
+    PrintLastError();
+    return false;
+}
+
 int RunHash(const Options& options) {
     RegisterBuiltInEngines();
     CQmQuorviaDoc& doc = GetQuorviaDoc();
@@ -174,11 +183,7 @@ int RunHash(const Options& options) {
     }
 
     EventLoop loop;
-    if (!loop.Init()) {
-        SetLastErrorText(0, u"初始化失败");
-        PrintLastError();
-        return kExitUsage;
-    }
+    if (!InitEventLoop(loop)) return kExitUsage;
     CQmTaskRunner runner(&loop);
     std::vector<TaskInput> inputs;
     inputs.reserve(check.chosen.size());
@@ -230,11 +235,7 @@ int RunVerify(const Options& options) {
         return kExitUsage;
     }
     EventLoop loop;
-    if (!loop.Init()) {
-        SetLastErrorText(0, u"初始化失败");
-        PrintLastError();
-        return kExitUsage;
-    }
+    if (!InitEventLoop(loop)) return kExitUsage;
     CQmTaskRunner runner(&loop);
     const uint64_t startTick = QueryTickCount64();
     if (!runner.StartVerification(true)) {
