@@ -8,6 +8,8 @@ packages=(
   libssl-dev libicu-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  qt6-base-dev qt6-translations-l10n libqt6svg6 fonts-wqy-microhei
+  libcanberra-dev
 )
 
 missing=()
