@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev qt6-translations-l10n libqt6svg6 fonts-wqy-microhei
   libcanberra-dev
+  dbus-daemon
 )
 
 missing=()
