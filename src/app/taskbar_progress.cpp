@@ -1,0 +1,111 @@
+// Launcher progress over the session bus.
+#include "app/taskbar_progress.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include <QDBusError>
+#include <QDBusMessage>
+
+#include "common/error_record.h"
+
+namespace qm {
+
+namespace {
+
+constexpr char16_t kCreateFailedText[] = u"创建任务栏对象实例失败:%s";
+constexpr char16_t kSetFailedText[] = u"设置任务栏进度状态失败:%s";
+constexpr char16_t kNotCreatedText[] = u"对象未初始化。";
+
+std::u16string ReasonOf(const QDBusError& error) {
+    QString text = error.message();
+    if (text.isEmpty()) text = error.name();
+    if (text.isEmpty()) text = QStringLiteral("D-Bus");
+    return text.toStdU16String();
+}
+
+// Every private connection needs a name of its own within the process.
+QString NextConnectionName() {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("quorvia-launcher-%1").arg(counter.fetch_add(1) + 1);
+}
+
+}  // namespace
+
+CQmTaskbarProgress::CQmTaskbarProgress(QString busAddress) : busAddress_(std::move(busAddress)) {}
+
+CQmTaskbarProgress::~CQmTaskbarProgress() {
+    // A launcher keeps the last progress it was sent; leaving it visible
+    // after the program is gone would show a task that no longer runs.
+    if (bus_ && state_ != TBPF_NOPROGRESS) {
+        PreserveLastError keep;
+        EmitUpdate({{QStringLiteral("progress-visible"), false}});
+    }
+    Release();
+}
+
+void CQmTaskbarProgress::Release() {
+    bus_.reset();
+    if (!connectionName_.isEmpty()) {
+        QDBusConnection::disconnectFromBus(connectionName_);
+        connectionName_.clear();
+    }
+}
+
+bool CQmTaskbarProgress::CreateProgress(std::u16string desktopFileId) {
+    Release();
+    appUri_.clear();
+    state_ = TBPF_NOPROGRESS;
+    progress_ = 0.0;
+
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!busAddress_.isEmpty()) {
+        connectionName_ = NextConnectionName();
+        bus = QDBusConnection::connectToBus(busAddress_, connectionName_);
+    }
+    if (!bus.isConnected()) {
+        SetErrorText(0, kCreateFailedText, ReasonOf(bus.lastError()));
+        Release();
+        return false;
+    }
+    bus_.emplace(bus);
+    appUri_ = QStringLiteral("application://") + QString::fromStdU16String(desktopFileId) +
+              QStringLiteral(".desktop");
+    return true;
+}
+
+bool CQmTaskbarProgress::EmitUpdate(const QVariantMap& properties) {
+    if (!bus_) {
+        SetErrorText(0, kSetFailedText, kNotCreatedText);
+        return false;
+    }
+    QDBusMessage signal =
+        QDBusMessage::createSignal(QLatin1String(kObjectPath), QLatin1String(kInterface), QStringLiteral("Update"));
+    signal << appUri_ << properties;
+    if (!bus_->isConnected() || !bus_->send(signal)) {
+        SetErrorText(0, kSetFailedText, ReasonOf(bus_->lastError()));
+        return false;
+    }
+    return true;
+}
+
+bool CQmTaskbarProgress::SetProgressState(uint32_t flags) {
+    if (flags == TBPF_NOPROGRESS) {
+        if (!EmitUpdate({{QStringLiteral("progress-visible"), false}})) return false;
+    } else if (!EmitUpdate({{QStringLiteral("progress"), progress_}, {QStringLiteral("progress-visible"), true}})) {
+        return false;
+    }
+    state_ = flags;
+    return true;
+}
+
+bool CQmTaskbarProgress::SetProgressValue(uint64_t done, uint64_t total) {
+    const double value =
+        total == 0 ? 0.0 : std::clamp(static_cast<double>(done) / static_cast<double>(total), 0.0, 1.0);
+    if (!EmitUpdate({{QStringLiteral("progress"), value}, {QStringLiteral("progress-visible"), true}})) return false;
+    progress_ = value;
+    if (state_ == TBPF_NOPROGRESS) state_ = TBPF_NORMAL;
+    return true;
+}
+
+}  // namespace qm
