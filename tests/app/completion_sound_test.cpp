@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "common/error_record.h"
@@ -87,6 +88,33 @@ TEST(CompletionSoundTest, PlayReturnsAtOnceAndLeavesTheErrorRecord) {
     // Shorter than the chime itself: the calls never wait for it to end.
     EXPECT_LT(elapsed, std::chrono::milliseconds(900));
     EXPECT_EQ(GetLastErrorText(), u"earlier failure");
+}
+
+// The desktop's switch, set through GIO's key-file settings backend in a
+// child process: GIO picks its backend once per process, and the child's
+// environment and settings file stay its own.
+int PlayWithEventSounds(bool on) {
+    setenv("GSETTINGS_BACKEND", "keyfile", 1);
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (!config) return 3;
+    const std::filesystem::path dir = std::filesystem::path(config) / "glib-2.0" / "settings";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "keyfile") << "[org/gnome/desktop/sound]\nevent-sounds=" << (on ? "true" : "false") << "\n";
+    if (CQmCompletionSound::DesktopEventSoundsEnabled() != on) return 4;
+    CQmCompletionSound sound;
+    // Switched off, libcanberra refuses before it looks for a sound server.
+    if (!on && sound.Play()) return 5;
+    return 0;
+}
+
+bool HaveSoundSetting() {
+    return std::filesystem::exists("/usr/share/glib-2.0/schemas/org.gnome.desktop.sound.gschema.xml");
+}
+
+TEST(CompletionSoundDeathTest, FollowsTheDesktopEventSoundSwitch) {
+    if (!HaveSoundSetting()) GTEST_SKIP() << "no desktop sound settings schema";
+    EXPECT_EXIT(std::_Exit(PlayWithEventSounds(false)), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(std::_Exit(PlayWithEventSounds(true)), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(CompletionSoundTest, MissingSoundFileDoesNotPlay) {
