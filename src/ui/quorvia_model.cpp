@@ -2,6 +2,7 @@
 #include "ui/quorvia_model.h"
 
 #include <algorithm>
+#include <limits>
 #include <numeric>
 
 #include <QIcon>
@@ -13,14 +14,17 @@
 #include "document/row_order.h"
 #include "engines/hash_text.h"
 #include "ui/icon_cache.h"
+#include "ui/row_sort_keys.h"
 
 namespace qm {
 
 namespace {
 
 constexpr int kColumnCount = 5;
-// A group row's internal id; a file row's is its group number + 1.
+// A group row's internal id; a file row's is its group's index + 1.
 constexpr quintptr kGroupRowId = 0;
+// The group of a view id whose row was removed.
+constexpr uint32_t kNoGroup = std::numeric_limits<uint32_t>::max();
 
 const char16_t* const kColumnTitles[kColumnCount] = {u"文件名", u"大小", u"修改日期", u"文件HASH", u"文件验证信息"};
 
@@ -31,6 +35,9 @@ constexpr std::u16string_view kNewHashText = u"新文件HASH值:";
 QString ToQString(std::u16string_view text) {
     return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
 }
+
+// The alignment as a plain int: the item delegate reads the role as one.
+QVariant RightAligned() { return QVariant(static_cast<int>(Qt::AlignRight | Qt::AlignVCenter)); }
 
 }  // namespace
 
@@ -43,7 +50,7 @@ QModelIndex CQmQuorviaModel::index(int row, int column, const QModelIndex& paren
         if (row >= static_cast<int>(groups_.size())) return QModelIndex();
         return createIndex(row, column, kGroupRowId);
     }
-    if (parent.internalId() != kGroupRowId || parent.column() != 0) return QModelIndex();
+    if (parent.model() != this || parent.internalId() != kGroupRowId || parent.column() != 0) return QModelIndex();
     const auto group = static_cast<size_t>(parent.row());
     if (group >= groups_.size() || row >= static_cast<int>(groups_[group].rows.size())) return QModelIndex();
     return createIndex(row, column, static_cast<quintptr>(group + 1));
@@ -69,9 +76,18 @@ Qt::ItemFlags CQmQuorviaModel::flags(const QModelIndex& index) const {
 }
 
 CQmQuorviaItem* CQmQuorviaModel::ItemAt(const QModelIndex& index) const {
-    if (!index.isValid() || index.internalId() == kGroupRowId) return nullptr;
+    if (!index.isValid() || index.model() != this || index.internalId() == kGroupRowId) return nullptr;
     const Group& group = groups_[static_cast<size_t>(index.internalId() - 1)];
     return group.rows[static_cast<size_t>(index.row())];
+}
+
+QModelIndex CQmQuorviaModel::GroupIndex(int group) const {
+    if (group < 0 || group >= static_cast<int>(groups_.size())) return QModelIndex();
+    return createIndex(group, 0, kGroupRowId);
+}
+
+uint64_t CQmQuorviaModel::ErrorKey(int32_t viewId, int column) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(viewId)) << 1) | (column == QM_COLUMN_VERIFY ? 1u : 0u);
 }
 
 std::u16string CQmQuorviaModel::CellText(const CQmQuorviaItem* item, int column) const {
@@ -82,29 +98,35 @@ std::u16string CQmQuorviaModel::CellText(const CQmQuorviaItem* item, int column)
         const uint64_t time = item->GetLastWriteTime();
         return time == 0 ? std::u16string(u"-") : FormatFileTime(time, true);
     }
-    default: break;
+    case QM_COLUMN_HASH:
+    case QM_COLUMN_VERIFY: break;
+    default: return {};
     }
     const RowPlace* place = PlaceOf(item);
     if (!place) return {};
     const uint8_t state = column == QM_COLUMN_HASH ? place->hashCell : place->verifyCell;
-    if (state == CELL_EMPTY) return {};
-    if (state == CELL_READING) return std::u16string(kReadingText);
-    const auto size = static_cast<uint32_t>(doc_.GetDigestSize());
+    switch (state) {
+    case CELL_READING: return std::u16string(kReadingText);
+    case CELL_ERROR: {
+        const auto text = errorTexts_.find(ErrorKey(item->GetViewId(), column));
+        return text == errorTexts_.end() ? std::u16string() : text->second;
+    }
+    case CELL_RESULT: break;
+    default: return {};
+    }
+    const auto size = static_cast<uint32_t>(std::max(doc_.GetDigestSize(), 0));
     std::u16string text;
     if (column == QM_COLUMN_HASH) {
-        auto error = hashErrors_.find(item->GetViewId());
-        if (error != hashErrors_.end()) return error->second;
         GetHashValueText(doc_.GetAlgorithm(), item->GetHash(), size, text);
         return text;
     }
-    if (!item->GetError().empty()) return item->GetError();
     if (item->VerifyMatches(size)) return std::u16string(kVerifiedText);
     GetHashValueText(doc_.GetAlgorithm(), item->GetVerifyHash(), size, text);
     return std::u16string(kNewHashText) + text;
 }
 
 QVariant CQmQuorviaModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid()) return QVariant();
+    if (!index.isValid() || index.model() != this) return QVariant();
     if (index.internalId() == kGroupRowId) {
         if (index.column() != 0) return QVariant();
         if (role == Qt::DisplayRole) return ToQString(groups_[static_cast<size_t>(index.row())].dir);
@@ -118,7 +140,7 @@ QVariant CQmQuorviaModel::data(const QModelIndex& index, int role) const {
         if (index.column() == QM_COLUMN_NAME) return GetIconList().GetIcon(item->GetIconIndex());
         return QVariant();
     case Qt::TextAlignmentRole:
-        if (index.column() == QM_COLUMN_SIZE) return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        if (index.column() == QM_COLUMN_SIZE) return RightAligned();
         return QVariant();
     default: return QVariant();
     }
@@ -127,27 +149,28 @@ QVariant CQmQuorviaModel::data(const QModelIndex& index, int role) const {
 QVariant CQmQuorviaModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) return QVariant();
     if (role == Qt::DisplayRole) return section == QM_COLUMN_HASH ? hashTitle_ : ToQString(kColumnTitles[section]);
-    if (role == Qt::TextAlignmentRole && section == QM_COLUMN_SIZE) {
-        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
-    }
+    if (role == Qt::TextAlignmentRole && section == QM_COLUMN_SIZE) return RightAligned();
     return QVariant();
 }
 
 void CQmQuorviaModel::Reset() {
     beginResetModel();
+    for (PendingRun& run : pending_) run.active = false;
     groups_.clear();
     groupOfDir_.clear();
-    rowOfId_.clear();
-    hashErrors_.clear();
+    places_.clear();
+    errorTexts_.clear();
+    fileCount_ = 0;
     endResetModel();
 }
 
 void CQmQuorviaModel::SetHashTitle(const QString& title) {
+    if (title == hashTitle_) return;
     hashTitle_ = title;
     emit headerDataChanged(Qt::Horizontal, QM_COLUMN_HASH, QM_COLUMN_HASH);
 }
 
-void CQmQuorviaModel::AppendItems(const std::vector<CQmQuorviaItem*>& items) {
+void CQmQuorviaModel::AppendItems(std::span<CQmQuorviaItem* const> items) {
     size_t pos = 0;
     while (pos < items.size()) {
         std::u16string dir = PathRemoveFileSpec(items[pos]->GetPath());
@@ -162,21 +185,21 @@ void CQmQuorviaModel::AppendItems(const std::vector<CQmQuorviaItem*>& items) {
         } else {
             group = found->second;
         }
-        // The run of following items in the same directory goes in at once.
+        // The run of following items of the same directory goes in at once.
         const std::u16string& groupDir = groups_[group].dir;
         size_t end = pos + 1;
         while (end < items.size() && PathRemoveFileSpec(items[end]->GetPath()) == groupDir) ++end;
 
         std::vector<CQmQuorviaItem*>& rows = groups_[group].rows;
         const int first = static_cast<int>(rows.size());
-        beginInsertRows(createIndex(static_cast<int>(group), 0, kGroupRowId), first,
-                        first + static_cast<int>(end - pos) - 1);
+        beginInsertRows(GroupIndex(static_cast<int>(group)), first, first + static_cast<int>(end - pos) - 1);
         for (size_t i = pos; i < end; ++i) {
             CQmQuorviaItem* item = items[i];
-            rowOfId_.push_back({group, static_cast<uint32_t>(rows.size()), CELL_EMPTY, CELL_EMPTY});
-            item->SetViewId(static_cast<int32_t>(rowOfId_.size()));
+            places_.push_back({group, static_cast<uint32_t>(rows.size()), CELL_EMPTY, CELL_EMPTY});
+            item->SetViewId(static_cast<int32_t>(places_.size()));
             rows.push_back(item);
         }
+        fileCount_ += static_cast<int>(end - pos);
         endInsertRows();
         pos = end;
     }
@@ -184,11 +207,14 @@ void CQmQuorviaModel::AppendItems(const std::vector<CQmQuorviaItem*>& items) {
 
 CQmQuorviaModel::RowPlace* CQmQuorviaModel::PlaceOf(const CQmQuorviaItem* item) {
     const int32_t id = item->GetViewId();
-    if (id <= 0 || static_cast<size_t>(id) > rowOfId_.size()) return nullptr;
-    RowPlace& place = rowOfId_[static_cast<size_t>(id - 1)];
-    // An item of an earlier document may carry an id that is now another
-    // row's; only the row that points back at the item is its row.
-    if (groups_[place.group].rows[place.row] != item) return nullptr;
+    if (id <= 0 || static_cast<size_t>(id) > places_.size()) return nullptr;
+    RowPlace& place = places_[static_cast<size_t>(id - 1)];
+    if (place.group == kNoGroup) return nullptr;
+    // An item that was shown before the list was emptied may carry an id
+    // that is now another row's; only the row that points back at the item
+    // is its row.
+    const std::vector<CQmQuorviaItem*>& rows = groups_[place.group].rows;
+    if (place.row >= rows.size() || rows[place.row] != item) return nullptr;
     return &place;
 }
 
@@ -198,56 +224,95 @@ const CQmQuorviaModel::RowPlace* CQmQuorviaModel::PlaceOf(const CQmQuorviaItem* 
 
 QModelIndex CQmQuorviaModel::IndexOfItem(const CQmQuorviaItem* item, int column) const {
     const RowPlace* place = PlaceOf(item);
-    if (!place) return QModelIndex();
+    if (!place || column < 0 || column >= kColumnCount) return QModelIndex();
     return createIndex(static_cast<int>(place->row), column, static_cast<quintptr>(place->group + 1));
 }
 
-void CQmQuorviaModel::SetCellState(const CQmQuorviaItem* item, int column, CellState state) {
-    RowPlace* place = PlaceOf(item);
-    if (!place) return;
-    if (column == QM_COLUMN_HASH) {
-        place->hashCell = state;
-        if (state == CELL_RESULT && !item->GetError().empty()) {
-            hashErrors_[item->GetViewId()] = item->GetError();
-        } else {
-            hashErrors_.erase(item->GetViewId());
-        }
-    } else {
-        place->verifyCell = state;
-    }
-    const QModelIndex cell = IndexOfItem(item, column);
-    emit dataChanged(cell, cell, {Qt::DisplayRole});
+CQmQuorviaModel::CellState CQmQuorviaModel::GetCellState(const CQmQuorviaItem* item, int column) const {
+    const RowPlace* place = PlaceOf(item);
+    if (!place) return CELL_EMPTY;
+    return static_cast<CellState>(column == QM_COLUMN_HASH ? place->hashCell : place->verifyCell);
 }
 
-void CQmQuorviaModel::RefreshSizeAndTime(const CQmQuorviaItem* item) {
-    const QModelIndex first = IndexOfItem(item, QM_COLUMN_SIZE);
-    if (!first.isValid()) return;
-    emit dataChanged(first, IndexOfItem(item, QM_COLUMN_TIME), {Qt::DisplayRole});
+bool CQmQuorviaModel::SetCellState(const CQmQuorviaItem* item, int column, CellState state) {
+    RowPlace* place = PlaceOf(item);
+    if (!place || (column != QM_COLUMN_HASH && column != QM_COLUMN_VERIFY)) return false;
+    const uint64_t key = ErrorKey(item->GetViewId(), column);
+    if (state == CELL_RESULT && !item->GetError().empty()) {
+        state = CELL_ERROR;
+        errorTexts_[key] = item->GetError();
+    } else if (state == CELL_ERROR) {
+        // Only a result can bring an error text with it.
+        state = CELL_RESULT;
+        errorTexts_.erase(key);
+    } else {
+        errorTexts_.erase(key);
+    }
+    if (column == QM_COLUMN_HASH) {
+        place->hashCell = state;
+        MarkChanged(RUN_HASH, place->group, place->row);
+    } else {
+        place->verifyCell = state;
+        MarkChanged(RUN_VERIFY, place->group, place->row);
+    }
+    return true;
+}
+
+void CQmQuorviaModel::MarkSizeAndTimeChanged(const CQmQuorviaItem* item) {
+    if (const RowPlace* place = PlaceOf(item)) MarkChanged(RUN_SIZE_TIME, place->group, place->row);
 }
 
 void CQmQuorviaModel::ClearVerifyColumnOfSelected() {
     for (size_t g = 0; g < groups_.size(); ++g) {
-        std::vector<CQmQuorviaItem*>& rows = groups_[g].rows;
-        // One announcement per run of cleared rows.
-        size_t r = 0;
-        while (r < rows.size()) {
-            if (!rows[r]->IsSelected() || rowOfId_[static_cast<size_t>(rows[r]->GetViewId() - 1)].verifyCell == CELL_EMPTY) {
-                ++r;
-                continue;
-            }
-            const size_t first = r;
-            while (r < rows.size() && rows[r]->IsSelected()) {
-                rowOfId_[static_cast<size_t>(rows[r]->GetViewId() - 1)].verifyCell = CELL_EMPTY;
-                ++r;
-            }
-            emit dataChanged(createIndex(static_cast<int>(first), QM_COLUMN_VERIFY, static_cast<quintptr>(g + 1)),
-                             createIndex(static_cast<int>(r - 1), QM_COLUMN_VERIFY, static_cast<quintptr>(g + 1)),
-                             {Qt::DisplayRole});
+        const std::vector<CQmQuorviaItem*>& rows = groups_[g].rows;
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const CQmQuorviaItem* item = rows[r];
+            RowPlace& place = places_[static_cast<size_t>(item->GetViewId() - 1)];
+            if (!item->IsSelected() || place.verifyCell == CELL_EMPTY) continue;
+            place.verifyCell = CELL_EMPTY;
+            errorTexts_.erase(ErrorKey(item->GetViewId(), QM_COLUMN_VERIFY));
+            MarkChanged(RUN_VERIFY, static_cast<uint32_t>(g), static_cast<uint32_t>(r));
         }
     }
+    FlushChanges();
+}
+
+void CQmQuorviaModel::MarkChanged(int run, uint32_t group, uint32_t row) {
+    PendingRun& pending = pending_[run];
+    if (pending.active && pending.group == group) {
+        if (row >= pending.firstRow && row <= pending.lastRow) return;
+        if (row == pending.lastRow + 1) {
+            pending.lastRow = row;
+            return;
+        }
+        if (row + 1 == pending.firstRow) {
+            pending.firstRow = row;
+            return;
+        }
+    }
+    EmitRun(run);
+    pending = {true, group, row, row};
+}
+
+void CQmQuorviaModel::EmitRun(int run) {
+    PendingRun& pending = pending_[run];
+    if (!pending.active) return;
+    pending.active = false;
+    int first = QM_COLUMN_SIZE;
+    int last = QM_COLUMN_TIME;
+    if (run == RUN_HASH) first = last = QM_COLUMN_HASH;
+    if (run == RUN_VERIFY) first = last = QM_COLUMN_VERIFY;
+    const auto id = static_cast<quintptr>(pending.group + 1);
+    emit dataChanged(createIndex(static_cast<int>(pending.firstRow), first, id),
+                     createIndex(static_cast<int>(pending.lastRow), last, id), {Qt::DisplayRole});
+}
+
+void CQmQuorviaModel::FlushChanges() {
+    for (int run = 0; run < RUN_COUNT; ++run) EmitRun(run);
 }
 
 void CQmQuorviaModel::Sort(int column, bool ascending) {
+    FlushChanges();
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     // Persistent indexes (selection, current row, expanded groups) follow
     // their items to the new rows; remember which item each one stands on.
@@ -255,33 +320,45 @@ void CQmQuorviaModel::Sort(int column, bool ascending) {
     std::vector<const CQmQuorviaItem*> itemsBefore(static_cast<size_t>(before.size()));
     for (qsizetype i = 0; i < before.size(); ++i) itemsBefore[static_cast<size_t>(i)] = ItemAt(before[i]);
 
-    std::vector<std::u16string> texts;
-    const CQmRowCollator& collator = GetRowCollator();
+    // Groups never mix, so each is sorted alone and the keys of only one
+    // group exist at a time.
+    CQmRowSortKeys keys;
+    std::vector<uint32_t> order;
+    std::vector<uint64_t> lengths;
+    std::vector<CQmQuorviaItem*> sorted;
     for (Group& group : groups_) {
         std::vector<CQmQuorviaItem*>& rows = group.rows;
-        std::vector<uint32_t> order(rows.size());
+        const size_t count = rows.size();
+        if (count < 2) continue;
+        order.resize(count);
         std::iota(order.begin(), order.end(), 0u);
         if (column == QM_COLUMN_SIZE) {
-            std::vector<uint64_t> lengths(rows.size());
-            for (size_t i = 0; i < rows.size(); ++i) lengths[i] = rows[i]->GetLength();
+            lengths.resize(count);
+            for (size_t i = 0; i < count; ++i) lengths[i] = rows[i]->GetLength();
             std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
                 const int result = CompareRowLengths(lengths[a], lengths[b]);
                 return ascending ? result < 0 : result > 0;
             });
         } else {
-            // Each cell's text is made once per sort, not once per comparison.
-            texts.resize(rows.size());
-            for (size_t i = 0; i < rows.size(); ++i) texts[i] = CellText(rows[i], column);
+            keys.Clear();
+            keys.Reserve(count);
+            for (CQmQuorviaItem* item : rows) {
+                if (column == QM_COLUMN_NAME) {
+                    keys.Add(PathFindFileName(item->GetPath()));
+                } else {
+                    keys.Add(CellText(item, column));
+                }
+            }
             std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-                const int result = CompareRowTexts(collator, texts[a], texts[b]);
+                const int result = keys.Compare(a, b);
                 return ascending ? result < 0 : result > 0;
             });
         }
-        std::vector<CQmQuorviaItem*> sorted(rows.size());
-        for (size_t i = 0; i < order.size(); ++i) sorted[i] = rows[order[i]];
-        rows = std::move(sorted);
-        for (size_t i = 0; i < rows.size(); ++i) {
-            rowOfId_[static_cast<size_t>(rows[i]->GetViewId() - 1)].row = static_cast<uint32_t>(i);
+        sorted.resize(count);
+        for (size_t i = 0; i < count; ++i) sorted[i] = rows[order[i]];
+        rows.swap(sorted);
+        for (size_t i = 0; i < count; ++i) {
+            places_[static_cast<size_t>(rows[i]->GetViewId() - 1)].row = static_cast<uint32_t>(i);
         }
     }
 
@@ -295,9 +372,29 @@ void CQmQuorviaModel::Sort(int column, bool ascending) {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
+bool CQmQuorviaModel::RemoveItemRow(const CQmQuorviaItem* item) {
+    RowPlace* place = PlaceOf(item);
+    if (!place) return false;
+    FlushChanges();
+    const uint32_t group = place->group;
+    const uint32_t row = place->row;
+    beginRemoveRows(GroupIndex(static_cast<int>(group)), static_cast<int>(row), static_cast<int>(row));
+    std::vector<CQmQuorviaItem*>& rows = groups_[group].rows;
+    rows.erase(rows.begin() + row);
+    for (size_t i = row; i < rows.size(); ++i) {
+        places_[static_cast<size_t>(rows[i]->GetViewId() - 1)].row = static_cast<uint32_t>(i);
+    }
+    place->group = kNoGroup;
+    errorTexts_.erase(ErrorKey(item->GetViewId(), QM_COLUMN_HASH));
+    errorTexts_.erase(ErrorKey(item->GetViewId(), QM_COLUMN_VERIFY));
+    --fileCount_;
+    endRemoveRows();
+    return true;
+}
+
 std::vector<CQmQuorviaItem*> CQmQuorviaModel::ItemsInRowOrder() const {
     std::vector<CQmQuorviaItem*> items;
-    items.reserve(rowOfId_.size());
+    items.reserve(static_cast<size_t>(fileCount_));
     for (const Group& group : groups_) items.insert(items.end(), group.rows.begin(), group.rows.end());
     return items;
 }

@@ -2,25 +2,44 @@
 // directory.
 //
 // Top-level rows are the directory groups in the order their first file
-// appeared; each file row sits under its group. The model owns no items: a
-// row points at its document item, and the item keeps the row's id
-// (SetViewId), through which the model finds the row again after sorting.
+// appeared (the directory compared exactly: Linux names are case-sensitive);
+// each file row sits under its group. The model owns no items: a row points
+// at its document item, and the item keeps the row's id (SetViewId), through
+// which the model finds the row again wherever sorting moved it.
 //
-// No text is kept per row. The hash and verification columns show what the
-// update tick last decided for the row (nothing yet, "being read", or the
-// result), so each row keeps one byte naming that state, and data() makes the
-// text from the item each time it is asked. The one exception is the error of
-// the hashing run shown in the hash column: a verification pass clears every
-// item's error text, while rows that took no part in it must keep showing why
-// they have no hash, so that text is kept, for failed rows only.
+// What the rows show. Name, size and time are made from the item whenever
+// the view asks. The hash column (3) and the verification column (4) show
+// what the list's update tick last wrote into them, which is not always what
+// the item holds now: a cell stays empty until the tick reaches its item, a
+// row that takes no part in a verification pass keeps its old texts, and a
+// verification pass clears every item's error text while the hash column of
+// a file that failed before must go on saying why it has no hash. So instead
+// of a text, each row keeps one byte per status column naming what the cell
+// shows:
+//   CELL_EMPTY    nothing (not written yet, or cleared for a new pass)
+//   CELL_READING  "正在计算中..."
+//   CELL_RESULT   the result made from the item: the hash text (column 3),
+//                 "文件检查正确" or "新文件HASH值:" and the new hash (column 4)
+//   CELL_ERROR    the item's error text as it was when the tick wrote the
+//                 cell; only these texts are copied, because the item's own
+//                 one may be cleared or replaced later
+// A result is read from the item only once the tick has seen the item
+// processed, and the hasher does not store into it again in that pass, so
+// painting never reads a digest a worker is writing.
 //
-// GUI thread only. Item flags and results are read with the core's acquire
-// loads; a worker may store a result at any time, and the update tick's
-// order (clear the updated flag, then read) makes sure it is shown later.
+// Changed cells are announced in exact ranges: the tick marks each cell it
+// rewrites and FlushChanges announces each run of adjacent rows of one group
+// and one column span as one dataChanged.
+//
+// Per file row the model keeps one pointer (the group's row array) and one
+// 12-byte entry indexed by view id (where the row is now and its two cell
+// states). GUI thread only; item flags are read with the core's acquire loads.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -36,8 +55,9 @@ class CQmQuorviaModel : public QAbstractItemModel {
 public:
     enum CellState : uint8_t {
         CELL_EMPTY = 0,
-        CELL_READING = 1,  // "正在计算中..."
-        CELL_RESULT = 2,   // the error text, the hash, or the verification result
+        CELL_READING = 1,
+        CELL_RESULT = 2,
+        CELL_ERROR = 3,
     };
 
     explicit CQmQuorviaModel(CQmQuorviaDoc& doc, QObject* parent = nullptr);
@@ -50,32 +70,46 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // Drops every row and group.
+    // Drops every row and group at once.
     void Reset();
-    // Column 3's title: the algorithm's name.
+    // Column 3's title (the algorithm's name).
     void SetHashTitle(const QString& title);
     // Appends `items` (in document order) to their directory groups, making
     // new groups at the end; one insertion per run of rows of one group.
-    void AppendItems(const std::vector<CQmQuorviaItem*>& items);
-    // Sets the state of the hash or verification column of `item`'s row and
-    // announces the change of that one cell. `column` is 3 or 4.
-    void SetCellState(const CQmQuorviaItem* item, int column, CellState state);
-    // Announces new values in the size and time columns of `item`'s row.
-    void RefreshSizeAndTime(const CQmQuorviaItem* item);
-    // Empties column 4 of every row whose item is selected (a new
-    // verification pass), announcing the changed cells.
-    void ClearVerifyColumnOfSelected();
-    // Sorts the files of every group by `column`; groups keep their order.
-    void Sort(int column, bool ascending);
+    // Gives each item its row's view id.
+    void AppendItems(std::span<CQmQuorviaItem* const> items);
 
-    int GetFileCount() const { return static_cast<int>(rowOfId_.size()); }
+    // What column 3 or 4 of `item`'s row shows; CELL_EMPTY without a row.
+    CellState GetCellState(const CQmQuorviaItem* item, int column) const;
+    // Makes column 3 or 4 of `item`'s row show `state` and marks the cell
+    // changed. CELL_RESULT of an item with an error text becomes CELL_ERROR
+    // with a copy of that text. False when the item has no row.
+    bool SetCellState(const CQmQuorviaItem* item, int column, CellState state);
+    // Marks the size and time cells of `item`'s row changed.
+    void MarkSizeAndTimeChanged(const CQmQuorviaItem* item);
+    // Empties column 4 of every row whose item is selected (a verification
+    // pass begins) and announces the cells that were not empty.
+    void ClearVerifyColumnOfSelected();
+    // Announces the cells marked since the last flush.
+    void FlushChanges();
+
+    // Sorts the files of every group by `column`; groups keep their order.
+    // The size column compares lengths, the others their shown texts as the
+    // row comparison does; equal rows keep their order.
+    void Sort(int column, bool ascending);
+    // Removes `item`'s row (before the document frees the item). False when
+    // it has none.
+    bool RemoveItemRow(const CQmQuorviaItem* item);
+
+    int GetFileCount() const { return fileCount_; }
     int GetGroupCount() const { return static_cast<int>(groups_.size()); }
     // Null for a group row or an invalid index.
     CQmQuorviaItem* ItemAt(const QModelIndex& index) const;
     QModelIndex IndexOfItem(const CQmQuorviaItem* item, int column = 0) const;
+    QModelIndex GroupIndex(int group) const;
     // Every file in row order (groups in order, files in their order).
     std::vector<CQmQuorviaItem*> ItemsInRowOrder() const;
-    // The shown text of a cell (what data() gives for the display role).
+    // The shown text of a cell of `item`'s row.
     std::u16string CellText(const CQmQuorviaItem* item, int column) const;
     const std::u16string& GroupDirectory(int group) const { return groups_[static_cast<size_t>(group)].dir; }
 
@@ -91,16 +125,29 @@ private:
         uint8_t hashCell;
         uint8_t verifyCell;
     };
+    // A run of adjacent changed rows of one group in one column span.
+    struct PendingRun {
+        bool active = false;
+        uint32_t group = 0;
+        uint32_t firstRow = 0;
+        uint32_t lastRow = 0;
+    };
+    enum { RUN_SIZE_TIME = 0, RUN_HASH = 1, RUN_VERIFY = 2, RUN_COUNT = 3 };
 
     RowPlace* PlaceOf(const CQmQuorviaItem* item);
     const RowPlace* PlaceOf(const CQmQuorviaItem* item) const;
+    void MarkChanged(int run, uint32_t group, uint32_t row);
+    void EmitRun(int run);
+    static uint64_t ErrorKey(int32_t viewId, int column);
 
     CQmQuorviaDoc& doc_;
     QString hashTitle_;
     std::vector<Group> groups_;
     std::unordered_map<std::u16string, uint32_t> groupOfDir_;
-    std::vector<RowPlace> rowOfId_;  // index = view id - 1
-    std::unordered_map<int32_t, std::u16string> hashErrors_;  // view id → error shown in column 3
+    std::vector<RowPlace> places_;  // index = view id - 1
+    int fileCount_ = 0;
+    std::unordered_map<uint64_t, std::u16string> errorTexts_;  // the texts of CELL_ERROR cells
+    PendingRun pending_[RUN_COUNT];
 };
 
 }  // namespace qm

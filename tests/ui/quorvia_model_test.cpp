@@ -1,13 +1,19 @@
-// The file list's model: grouping, the status cells and sorting, under Qt's
-// model consistency checker.
+// The file list's model: grouping, the texts it makes from the items, the
+// exact change announcements and the sort order. A model tester checks the
+// model's consistency through every operation and aborts on a fault.
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QPersistentModelIndex>
 #include <QSignalSpy>
 
+#include <algorithm>
 #include <memory>
+#include <string>
+#include <tuple>
 #include <vector>
 
+#include "common/formatting.h"
 #include "document/quorvia_doc.h"
 #include "document/quorvia_item.h"
 #include "document/row_order.h"
@@ -16,83 +22,242 @@
 namespace qm {
 namespace {
 
-class QuorviaModelTest : public ::testing::Test {
-protected:
-    QuorviaModelTest() : model_(doc_), tester_(&model_, QAbstractItemModelTester::FailureReportingMode::Fatal) {}
+constexpr uint64_t kTime = 133000000000000000ull;  // 2022-06-19 as FILETIME
 
-    // Items live in the document, as they do in the program.
-    CQmQuorviaItem* Add(const char16_t* path, uint64_t length, uint64_t time = 1) {
-        auto item = CQmQuorviaItem::CreateItem(path, length, 1);
-        item->SetLastWriteTime(time);
+class ModelTest : public ::testing::Test {
+protected:
+    ModelTest() {
+        doc_.SetAlgorithm(4);  // MD5
+        doc_.SetDigestSize(16);
+    }
+
+    CQmQuorviaItem* Add(std::u16string path, uint64_t size = 1, uint64_t time = kTime) {
+        auto item = CQmQuorviaItem::CreateItem(path, size, time == 0 ? 1 : time);
+        if (time == 0) item->SetLastWriteTime(0);
         CQmQuorviaItem* raw = item.get();
         doc_.AppendItem(std::move(item));
         return raw;
     }
+    void Show(const std::vector<CQmQuorviaItem*>& items) { model_.AppendItems(items); }
+    QString Text(const CQmQuorviaItem* item, int column) const {
+        return model_.data(model_.IndexOfItem(item, column)).toString();
+    }
+    std::vector<QString> Names(int group) const {
+        std::vector<QString> names;
+        const QModelIndex parent = model_.GroupIndex(group);
+        for (int row = 0; row < model_.rowCount(parent); ++row) names.push_back(model_.index(row, 0, parent).data().toString());
+        return names;
+    }
 
     CQmQuorviaDoc doc_;
-    CQmQuorviaModel model_;
-    QAbstractItemModelTester tester_;
+    CQmQuorviaModel model_{doc_};
+    QAbstractItemModelTester tester_{&model_, QAbstractItemModelTester::FailureReportingMode::Fatal};
 };
 
-TEST_F(QuorviaModelTest, GroupsByExactDirectoryInOrderOfFirstAppearance) {
-    std::vector<CQmQuorviaItem*> items = {Add(u"/b/1.txt", 1), Add(u"/A/2.txt", 2), Add(u"/a/3.txt", 3),
-                                          Add(u"/b/4.txt", 4)};
-    model_.AppendItems(items);
-    ASSERT_EQ(model_.GetGroupCount(), 3);  // "/A" and "/a" are different directories here
-    EXPECT_EQ(model_.GroupDirectory(0), u"/b");
-    EXPECT_EQ(model_.GroupDirectory(1), u"/A");
-    EXPECT_EQ(model_.GroupDirectory(2), u"/a");
-    EXPECT_EQ(model_.rowCount(model_.index(0, 0)), 2);
-    EXPECT_EQ(model_.ItemAt(model_.index(1, 0, model_.index(0, 0))), items[3]);
-    EXPECT_EQ(model_.GetFileCount(), 4);
+void SetDigest(CQmQuorviaItem* item, uint8_t first, uint8_t fill) {
+    uint8_t digest[16];
+    std::fill(std::begin(digest), std::end(digest), fill);
+    digest[0] = first;
+    item->SetHash(digest, sizeof digest, 4);
 }
 
-TEST_F(QuorviaModelTest, TextsOfTheFixedColumns) {
-    CQmQuorviaItem* item = Add(u"/d/x.bin", 1536, 0);
-    model_.AppendItems({item});
-    const QModelIndex row = model_.IndexOfItem(item);
-    EXPECT_EQ(model_.data(row).toString(), QStringLiteral("x.bin"));
-    EXPECT_EQ(model_.data(row.siblingAtColumn(QM_COLUMN_SIZE)).toString(), QStringLiteral("1.50 KB"));
-    EXPECT_EQ(model_.data(row.siblingAtColumn(QM_COLUMN_TIME)).toString(), QStringLiteral("-"));
-    EXPECT_EQ(model_.data(row.siblingAtColumn(QM_COLUMN_HASH)).toString(), QString());
+// The hasher of a verification pass stores into the verification hash while
+// the process-wide document is in verify mode.
+void SetVerifyDigest(CQmQuorviaItem* item, uint8_t first, uint8_t fill) {
+    GetQuorviaDoc().SetVerifyMode(true);
+    SetDigest(item, first, fill);
+    GetQuorviaDoc().SetVerifyMode(false);
 }
 
-TEST_F(QuorviaModelTest, CellStateChangesAnnounceExactlyThatCell) {
-    CQmQuorviaItem* item = Add(u"/d/x.bin", 1);
-    model_.AppendItems({Add(u"/d/a.bin", 1), item});
-    QSignalSpy spy(&model_, &QAbstractItemModel::dataChanged);
+TEST_F(ModelTest, GroupsByExactDirectoryInOrderOfFirstAppearance) {
+    QSignalSpy inserted(&model_, &QAbstractItemModel::rowsInserted);
+    CQmQuorviaItem* a1 = Add(u"/data/a/one.txt");
+    CQmQuorviaItem* a2 = Add(u"/data/a/two.txt");
+    CQmQuorviaItem* b1 = Add(u"/data/b/three.txt");
+    CQmQuorviaItem* a3 = Add(u"/data/a/four.txt");
+    CQmQuorviaItem* upper = Add(u"/data/A/five.txt");
+    CQmQuorviaItem* root = Add(u"/six.txt");
+    Show({a1, a2, b1, a3, upper, root});
+
+    ASSERT_EQ(model_.GetGroupCount(), 4);
+    EXPECT_EQ(model_.GroupIndex(0).data().toString(), "/data/a");
+    EXPECT_EQ(model_.GroupIndex(1).data().toString(), "/data/b");
+    EXPECT_EQ(model_.GroupIndex(2).data().toString(), "/data/A");  // case-sensitive file system
+    EXPECT_EQ(model_.GroupIndex(3).data().toString(), "/");
+    EXPECT_EQ(Names(0), (std::vector<QString>{"one.txt", "two.txt", "four.txt"}));
+    EXPECT_EQ(model_.GetFileCount(), 6);
+    EXPECT_EQ(model_.ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{a1, a2, a3, b1, upper, root}));
+    EXPECT_EQ(model_.ItemAt(model_.IndexOfItem(a3)), a3);
+    EXPECT_EQ(model_.ItemAt(model_.GroupIndex(0)), nullptr);
+
+    // One insertion per run of one group's rows: group a, a[0..1], group b,
+    // b[0], a[2], group A, A[0], group /, /[0].
+    ASSERT_EQ(inserted.count(), 9);
+    const QList<QVariant> runA = inserted.at(1);
+    EXPECT_EQ(runA.at(0).value<QModelIndex>(), model_.GroupIndex(0));
+    EXPECT_EQ(runA.at(1).toInt(), 0);
+    EXPECT_EQ(runA.at(2).toInt(), 1);
+    const QList<QVariant> laterA = inserted.at(4);
+    EXPECT_EQ(laterA.at(0).value<QModelIndex>(), model_.GroupIndex(0));
+    EXPECT_EQ(laterA.at(1).toInt(), 2);
+    EXPECT_EQ(laterA.at(2).toInt(), 2);
+}
+
+TEST_F(ModelTest, TextsComeFromTheItemAndTheCellState) {
+    CQmQuorviaItem* item = Add(u"/d/file.bin", 1536);
+    CQmQuorviaItem* undated = Add(u"/d/undated.bin", 10, 0);
+    Show({item, undated});
+
+    EXPECT_EQ(Text(item, QM_COLUMN_NAME), "file.bin");
+    EXPECT_EQ(Text(item, QM_COLUMN_SIZE), QString::fromStdU16String(StrFormatByteSize(1536)));
+    EXPECT_EQ(Text(item, QM_COLUMN_TIME), QString::fromStdU16String(FormatFileTime(kTime, true)));
+    EXPECT_EQ(Text(undated, QM_COLUMN_TIME), "-");
+    EXPECT_EQ(model_.data(model_.IndexOfItem(item, QM_COLUMN_SIZE), Qt::TextAlignmentRole).toInt(),
+              static_cast<int>(Qt::AlignRight | Qt::AlignVCenter));
+
+    // Nothing in the status columns until the tick writes them.
+    SetDigest(item, 0xD4, 0x11);
+    EXPECT_EQ(Text(item, QM_COLUMN_HASH), "");
     model_.SetCellState(item, QM_COLUMN_HASH, CQmQuorviaModel::CELL_READING);
-    ASSERT_EQ(spy.count(), 1);
-    const QModelIndex cell = model_.IndexOfItem(item, QM_COLUMN_HASH);
-    EXPECT_EQ(spy[0][0].toModelIndex(), cell);
-    EXPECT_EQ(spy[0][1].toModelIndex(), cell);
-    EXPECT_EQ(model_.data(cell).toString(), QStringLiteral("正在计算中..."));
+    EXPECT_EQ(Text(item, QM_COLUMN_HASH), QString::fromUtf16(u"正在计算中..."));
+    model_.SetCellState(item, QM_COLUMN_HASH, CQmQuorviaModel::CELL_RESULT);
+    EXPECT_EQ(Text(item, QM_COLUMN_HASH), "D4111111111111111111111111111111");
+
+    // Verification: column 4 compares, column 3 keeps the stored hash.
+    SetVerifyDigest(item, 0xD4, 0x11);
+    model_.SetCellState(item, QM_COLUMN_VERIFY, CQmQuorviaModel::CELL_RESULT);
+    EXPECT_EQ(Text(item, QM_COLUMN_VERIFY), QString::fromUtf16(u"文件检查正确"));
+    SetVerifyDigest(item, 0xAB, 0x22);
+    model_.SetCellState(item, QM_COLUMN_VERIFY, CQmQuorviaModel::CELL_RESULT);
+    EXPECT_EQ(Text(item, QM_COLUMN_VERIFY), QString::fromUtf16(u"新文件HASH值:AB222222222222222222222222222222"));
+    EXPECT_EQ(Text(item, QM_COLUMN_HASH), "D4111111111111111111111111111111");
 }
 
-TEST_F(QuorviaModelTest, SizeSortUsesExactBytesReversesAndKeepsGroups) {
-    std::vector<CQmQuorviaItem*> items = {Add(u"/g1/a", 1025), Add(u"/g1/b", 1024), Add(u"/g2/c", 5),
-                                          Add(u"/g1/c", 1026)};
-    model_.AppendItems(items);
+TEST_F(ModelTest, AnErrorShownStaysWhenTheItemsTextIsCleared) {
+    CQmQuorviaItem* item = Add(u"/d/gone.bin");
+    Show({item});
+    item->SetError(u"打开文件失败:No such file");
+    model_.SetCellState(item, QM_COLUMN_HASH, CQmQuorviaModel::CELL_RESULT);
+    EXPECT_EQ(model_.GetCellState(item, QM_COLUMN_HASH), CQmQuorviaModel::CELL_ERROR);
+    doc_.ClearItemErrors();  // what a verification pass does first
+    EXPECT_EQ(Text(item, QM_COLUMN_HASH), QString::fromUtf16(u"打开文件失败:No such file"));
+    model_.SetCellState(item, QM_COLUMN_HASH, CQmQuorviaModel::CELL_EMPTY);
+    EXPECT_EQ(Text(item, QM_COLUMN_HASH), "");
+}
+
+TEST_F(ModelTest, ChangedCellsAreAnnouncedInExactRanges) {
+    std::vector<CQmQuorviaItem*> items;
+    for (int i = 0; i < 8; ++i) items.push_back(Add(u"/g/" + std::u16string(1, u'a' + i)));
+    items.push_back(Add(u"/h/x"));
+    Show(items);
+    QSignalSpy changed(&model_, &QAbstractItemModel::dataChanged);
+    for (int row : {0, 1, 2, 5}) model_.SetCellState(items[row], QM_COLUMN_HASH, CQmQuorviaModel::CELL_READING);
+    model_.SetCellState(items[8], QM_COLUMN_HASH, CQmQuorviaModel::CELL_READING);
+    model_.MarkSizeAndTimeChanged(items[1]);
+    model_.FlushChanges();
+
+    struct Range {
+        int group, top, bottom, left, right;
+        bool operator==(const Range&) const = default;
+    };
+    std::vector<Range> ranges;
+    for (const QList<QVariant>& signal : changed) {
+        const auto topLeft = signal.at(0).value<QModelIndex>();
+        const auto bottomRight = signal.at(1).value<QModelIndex>();
+        ASSERT_EQ(topLeft.parent(), bottomRight.parent());
+        ranges.push_back({topLeft.parent().row(), topLeft.row(), bottomRight.row(), topLeft.column(),
+                          bottomRight.column()});
+    }
+    const std::vector<Range> expected = {{0, 0, 2, 3, 3}, {0, 5, 5, 3, 3}, {1, 0, 0, 3, 3}, {0, 1, 1, 1, 2}};
+    std::vector<Range> sortedRanges = ranges;
+    auto order = [](const Range& x, const Range& y) {
+        return std::tie(x.left, x.group, x.top) < std::tie(y.left, y.group, y.top);
+    };
+    std::sort(sortedRanges.begin(), sortedRanges.end(), order);
+    std::vector<Range> sortedExpected = expected;
+    std::sort(sortedExpected.begin(), sortedExpected.end(), order);
+    EXPECT_EQ(sortedRanges, sortedExpected);
+
+    // A new verification pass clears column 4 of the selected rows that show
+    // something, and announces only those.
+    for (int row : {2, 3, 4}) model_.SetCellState(items[row], QM_COLUMN_VERIFY, CQmQuorviaModel::CELL_READING);
+    model_.FlushChanges();
+    items[3]->SetSelected(false);
+    changed.clear();
+    model_.ClearVerifyColumnOfSelected();
+    ASSERT_EQ(changed.count(), 2);
+    EXPECT_EQ(changed.at(0).at(0).value<QModelIndex>().row(), 2);
+    EXPECT_EQ(changed.at(0).at(1).value<QModelIndex>().row(), 2);
+    EXPECT_EQ(changed.at(1).at(0).value<QModelIndex>().row(), 4);
+    EXPECT_EQ(model_.GetCellState(items[3], QM_COLUMN_VERIFY), CQmQuorviaModel::CELL_READING);
+}
+
+TEST_F(ModelTest, SizeColumnSortsByExactBytesWithinGroups) {
+    // 1024 and 1025 bytes read alike ("1.00 KB"); 1000 bytes reads "1000 字节"
+    // and would sort after both as text.
+    CQmQuorviaItem* k1 = Add(u"/s/k1", 1024);
+    CQmQuorviaItem* big = Add(u"/s/big", 1000);
+    CQmQuorviaItem* other = Add(u"/t/other", 1);
+    CQmQuorviaItem* k2 = Add(u"/s/k2", 1025);
+    CQmQuorviaItem* small = Add(u"/s/small", 999);
+    Show({k1, big, other, k2, small});
+    const QPersistentModelIndex kept(model_.IndexOfItem(k2, 3));
+
     model_.Sort(QM_COLUMN_SIZE, true);
-    EXPECT_EQ(model_.ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{items[1], items[0], items[3], items[2]}));
+    EXPECT_EQ(model_.ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{small, big, k1, k2, other}));
+    EXPECT_EQ(model_.ItemAt(kept), k2);
+    EXPECT_EQ(kept.column(), 3);
     model_.Sort(QM_COLUMN_SIZE, false);
-    EXPECT_EQ(model_.ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{items[3], items[0], items[1], items[2]}));
-    // The rows are still found through their items' ids after sorting.
-    EXPECT_EQ(model_.ItemAt(model_.IndexOfItem(items[1])), items[1]);
+    EXPECT_EQ(model_.ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{k2, k1, big, small, other}));
+    EXPECT_EQ(model_.ItemAt(kept), k2);
 }
 
-TEST_F(QuorviaModelTest, NameSortPutsNineBeforeTen) {
-    std::vector<CQmQuorviaItem*> items = {Add(u"/d/10.txt", 1), Add(u"/d/9.txt", 1)};
-    model_.AppendItems(items);
+TEST_F(ModelTest, TextColumnsSortByLeadingNumberThenCollation) {
+    CQmQuorviaItem* ten = Add(u"/n/10.txt");
+    CQmQuorviaItem* nine = Add(u"/n/9.txt");
+    CQmQuorviaItem* lowerB = Add(u"/n/b.txt");
+    CQmQuorviaItem* upperA = Add(u"/n/A.txt");
+    Show({ten, nine, lowerB, upperA});
     model_.Sort(QM_COLUMN_NAME, true);
-    EXPECT_EQ(model_.ItemsInRowOrder().front(), items[1]);
+    EXPECT_EQ(Names(0), (std::vector<QString>{"9.txt", "10.txt", "A.txt", "b.txt"}));
+
+    // Hash texts 9F… and 10…: the leading digit runs 9 and 10 decide.
+    SetDigest(ten, 0x10, 0xEE);
+    SetDigest(nine, 0x9F, 0xEE);
+    SetDigest(lowerB, 0xAA, 0xEE);
+    SetDigest(upperA, 0x01, 0xEE);
+    for (CQmQuorviaItem* item : {ten, nine, lowerB, upperA}) {
+        model_.SetCellState(item, QM_COLUMN_HASH, CQmQuorviaModel::CELL_RESULT);
+    }
+    model_.FlushChanges();
+    model_.Sort(QM_COLUMN_HASH, true);
+    EXPECT_EQ(model_.ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{upperA, nine, ten, lowerB}));
+    model_.Sort(QM_COLUMN_HASH, false);
+    EXPECT_EQ(model_.ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{lowerB, ten, nine, upperA}));
 }
 
-TEST_F(QuorviaModelTest, ResetDropsEveryRow) {
-    model_.AppendItems({Add(u"/d/a", 1)});
+TEST_F(ModelTest, RemovedRowsAndStaleIdsFindNoRow) {
+    CQmQuorviaItem* a = Add(u"/r/a");
+    CQmQuorviaItem* b = Add(u"/r/b");
+    CQmQuorviaItem* c = Add(u"/r/c");
+    Show({a, b, c});
+    model_.SetCellState(c, QM_COLUMN_HASH, CQmQuorviaModel::CELL_READING);
+    EXPECT_TRUE(model_.RemoveItemRow(b));
+    EXPECT_FALSE(model_.RemoveItemRow(b));
+    EXPECT_EQ(Names(0), (std::vector<QString>{"a", "c"}));
+    EXPECT_EQ(model_.IndexOfItem(c).row(), 1);
+    EXPECT_EQ(Text(c, QM_COLUMN_HASH), QString::fromUtf16(u"正在计算中..."));
+    EXPECT_EQ(model_.GetFileCount(), 2);
+
+    // After a reset new rows reuse the ids; an item shown before keeps its
+    // old id but must not be taken for the new row that has it.
     model_.Reset();
-    EXPECT_EQ(model_.rowCount(), 0);
-    EXPECT_EQ(model_.GetFileCount(), 0);
+    CQmQuorviaItem* fresh = Add(u"/q/fresh");
+    Show({fresh});
+    ASSERT_EQ(fresh->GetViewId(), a->GetViewId());
+    EXPECT_FALSE(model_.IndexOfItem(a).isValid());
+    EXPECT_FALSE(model_.SetCellState(a, QM_COLUMN_HASH, CQmQuorviaModel::CELL_RESULT));
+    EXPECT_EQ(model_.IndexOfItem(fresh).row(), 0);
 }
 
 }  // namespace

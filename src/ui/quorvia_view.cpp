@@ -1,0 +1,297 @@
+// The file list view (see quorvia_view.h).
+#include "ui/quorvia_view.h"
+
+#include <algorithm>
+#include <array>
+#include <span>
+#include <utility>
+
+#include <QDir>
+#include <QHeaderView>
+#include <QItemSelection>
+#include <QItemSelectionModel>
+#include <QPalette>
+
+#include "common/user_prompts.h"
+#include "document/quorvia_doc.h"
+#include "document/quorvia_item.h"
+#include "document/row_order.h"
+#include "engines/hash_catalog.h"
+#include "ui/icon_cache.h"
+#include "ui/quorvia_model.h"
+#include "ui/shell_actions.h"
+
+namespace qm {
+
+namespace {
+
+constexpr int kColumnWidths[] = {280, 100, 140, 320, 400};
+
+bool ShowsResult(CQmQuorviaModel::CellState state) {
+    return state == CQmQuorviaModel::CELL_RESULT || state == CQmQuorviaModel::CELL_ERROR;
+}
+
+}  // namespace
+
+CQuorviaView::CQuorviaView(QWidget* parent) : CQuorviaView(GetQuorviaDoc(), parent) {}
+
+CQuorviaView::CQuorviaView(CQmQuorviaDoc& doc, QWidget* parent) : QTreeView(parent), doc_(doc) { SetUpView(); }
+
+CQuorviaView::~CQuorviaView() = default;
+
+void CQuorviaView::SetUpView() {
+    // Group rows show image 0, which must be a folder.
+    if (GetIconCount() == 0) GetFileIconIndex(QDir::tempPath().toStdU16String());
+
+    model_ = new CQmQuorviaModel(doc_, this);
+    setModel(model_);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSortingEnabled(false);  // sorting follows our own direction rules
+
+    QHeaderView* columns = header();
+    columns->setSectionsClickable(true);
+    columns->setStretchLastSection(false);
+    columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    columns->setSortIndicatorShown(false);
+    for (int column = 0; column < static_cast<int>(std::size(kColumnWidths)); ++column) {
+        columns->resizeSection(column, kColumnWidths[column]);
+    }
+
+    // The selection stays as visible when another window has the focus.
+    QPalette colours = palette();
+    colours.setColor(QPalette::Inactive, QPalette::Highlight, colours.color(QPalette::Active, QPalette::Highlight));
+    colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     colours.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(colours);
+
+    addTimer_.setInterval(kViewTickMilliseconds);
+    updateTimer_.setInterval(kViewTickMilliseconds);
+    connect(&addTimer_, &QTimer::timeout, this, &CQuorviaView::RunAddTick);
+    connect(&updateTimer_, &QTimer::timeout, this, &CQuorviaView::RunUpdateTick);
+    connect(columns, &QHeaderView::sectionClicked, this, &CQuorviaView::OnHeaderClicked);
+    connect(this, &QAbstractItemView::doubleClicked, this, &CQuorviaView::OnActivated);
+}
+
+CQmQuorviaModel* CQuorviaView::GetModel() const { return model_; }
+
+int CQuorviaView::GetItemCount() const { return model_->GetFileCount(); }
+
+bool CQuorviaView::IsAddTimerActive() const { return addTimer_.isActive(); }
+
+bool CQuorviaView::IsUpdateTimerActive() const { return updateTimer_.isActive(); }
+
+void CQuorviaView::Clear() {
+    addTimer_.stop();
+    updateTimer_.stop();
+    cursor_ = 0;
+    model_->Reset();
+}
+
+void CQuorviaView::BeginAddItems() {
+    Clear();
+    const CQmHashCatalog& catalog = GetHashCatalog();
+    const int32_t algorithm = doc_.GetAlgorithm();
+    QString title;
+    if (catalog.Contains(algorithm)) title = QString::fromUtf16(catalog.GetAt(catalog.IndexOf(algorithm))->name);
+    model_->SetHashTitle(title);
+    addTimer_.start();
+}
+
+void CQuorviaView::EndAddItems() {
+    QmWaitCursor wait;
+    addTimer_.stop();
+    RunAddTick();
+    cursor_ = 0;
+    updateTimer_.start();
+    SortByColumn(-1);
+    // The document takes the order shown, so a saved list names its files
+    // in that order. The tick above took in every item, so the rows hold
+    // each of the document's items once and the document accepts the order.
+    const std::vector<CQmQuorviaItem*> order = model_->ItemsInRowOrder();
+    doc_.ReplaceItems(order);
+}
+
+void CQuorviaView::BeginHashUpdates() {
+    cursor_ = 0;
+    updateTimer_.start();
+    if (doc_.IsVerifyMode()) model_->ClearVerifyColumnOfSelected();
+}
+
+void CQuorviaView::EndHashUpdates() {
+    QmWaitCursor wait;
+    updateTimer_.stop();
+    RunUpdateTick();
+}
+
+void CQuorviaView::RunAddTick() {
+    const int firstNewGroup = model_->GetGroupCount();
+    std::array<CQmQuorviaItem*, kViewBatchSize> batch;
+    for (;;) {
+        const size_t count = doc_.GetItems(cursor_, batch);
+        if (count == 0) break;
+        cursor_ += count;
+        model_->AppendItems(std::span<CQmQuorviaItem* const>(batch.data(), count));
+        if (count < batch.size()) break;
+    }
+    ShowNewGroups(firstNewGroup);
+}
+
+void CQuorviaView::ShowNewGroups(int first) {
+    const int count = model_->GetGroupCount();
+    if (first >= count) return;
+    // A group is shown open. Inserting groups left a full layout pending, and
+    // while one is pending expanding only records the state; spanning, in
+    // contrast, lays out at once. So all new groups are expanded first and
+    // spanned after, and one layout covers the whole tick.
+    for (int group = first; group < count; ++group) expand(model_->GroupIndex(group));
+    for (int group = first; group < count; ++group) setFirstColumnSpanned(group, QModelIndex(), true);
+}
+
+// The update tick walks the document from the cursor. Unselected items take
+// no part in the run and are passed over. The first selected item that is
+// not finished ends the tick (after its row was written), and the cursor
+// stays on it, so finished items are never looked at twice.
+//
+// The workers set an item's flags in an order the view cannot rely on (the
+// hasher marks an item processed before it sets updated; the reader sets
+// updated before reading), so the flags alone could let a result go
+// unshown: the tick might see processed already but updated not yet, pass
+// the item and never come back. So the tick compares what the row shows with
+// what the item's state calls for and writes the cell when they differ, as
+// well as whenever updated is set. It clears updated before it reads the
+// state, so a result stored after the read sets the flag again for the next
+// tick; and it reads processed before reading, because reading is cleared
+// before processed is set.
+void CQuorviaView::RunUpdateTick() {
+    const int target = doc_.IsVerifyMode() ? QM_COLUMN_VERIFY : QM_COLUMN_HASH;
+    bool totals = false;
+    bool halted = false;
+    std::array<CQmQuorviaItem*, kViewBatchSize> batch;
+    while (!halted) {
+        const size_t count = doc_.GetItems(cursor_, batch);
+        if (count == 0) break;
+        for (size_t i = 0; i < count; ++i) {
+            CQmQuorviaItem* item = batch[i];
+            if (!item->IsSelected()) {
+                ++cursor_;
+                continue;
+            }
+            const bool updated = item->IsUpdated();
+            if (updated) item->SetUpdated(false);
+            if (item->IsChanged()) {
+                item->SetChanged(false);
+                model_->MarkSizeAndTimeChanged(item);
+                totals = true;
+            }
+            const bool done = item->IsProcessed();
+            const CQmQuorviaModel::CellState state = done              ? CQmQuorviaModel::CELL_RESULT
+                                                     : item->IsReading() ? CQmQuorviaModel::CELL_READING
+                                                                         : CQmQuorviaModel::CELL_EMPTY;
+            const CQmQuorviaModel::CellState shown = model_->GetCellState(item, target);
+            const bool differs = done ? !ShowsResult(shown) : shown != state;
+            if (updated || differs) model_->SetCellState(item, target, state);
+            if (!done) {
+                halted = true;
+                break;
+            }
+            ++cursor_;
+        }
+    }
+    model_->FlushChanges();
+    if (totals) emit totalsChanged();
+}
+
+void CQuorviaView::SortByColumn(int column) {
+    if (column >= model_->columnCount()) return;
+    QmWaitCursor wait;
+    bool ascending = sortAscending_;
+    if (column < 0) {
+        column = sortColumn_ < 0 ? 0 : sortColumn_;
+    } else {
+        ascending = column != sortColumn_ || !sortAscending_;
+    }
+    sortColumn_ = column;
+    sortAscending_ = ascending;
+    ApplySortIndicator();
+    model_->Sort(column, ascending);
+}
+
+void CQuorviaView::ApplySortIndicator() {
+    header()->setSortIndicatorShown(true);
+    header()->setSortIndicator(sortColumn_, sortAscending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void CQuorviaView::OnHeaderClicked(int section) { SortByColumn(section); }
+
+void CQuorviaView::OnActivated(const QModelIndex& index) {
+    const CQmQuorviaItem* item = model_->ItemAt(index);
+    if (!item) return;
+    if (!OpenFileWithShell(item->GetPath())) ShowLastError(static_cast<QWidget*>(this));
+}
+
+void CQuorviaView::CollapseAll() { collapseAll(); }
+
+void CQuorviaView::ExpandAll() { expandAll(); }
+
+void CQuorviaView::selectAll() { SelectAllItems(); }
+
+void CQuorviaView::SelectAllItems() {
+    QItemSelection selection;
+    for (int group = 0; group < model_->GetGroupCount(); ++group) {
+        const QModelIndex parent = model_->GroupIndex(group);
+        const int rows = model_->rowCount(parent);
+        if (rows == 0) continue;
+        selection.append(QItemSelectionRange(model_->index(0, 0, parent),
+                                             model_->index(rows - 1, model_->columnCount() - 1, parent)));
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+std::vector<CQmQuorviaItem*> CQuorviaView::GetSelectedItems() const {
+    std::vector<std::pair<int, int>> rows;  // (group, row)
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        const QModelIndex parent = range.parent();
+        if (!parent.isValid()) continue;  // group rows are not files
+        for (int row = range.top(); row <= range.bottom(); ++row) rows.emplace_back(parent.row(), row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    std::vector<CQmQuorviaItem*> items;
+    items.reserve(rows.size());
+    for (const auto& [group, row] : rows) {
+        if (CQmQuorviaItem* item = model_->ItemAt(model_->index(row, 0, model_->GroupIndex(group)))) {
+            items.push_back(item);
+        }
+    }
+    return items;
+}
+
+bool CQuorviaView::RemoveItem(CQmQuorviaItem* item) {
+    // While a tick timer runs its cursor counts document items; an item
+    // removed before the cursor moves every later one down by one.
+    size_t before = 0;
+    if (addTimer_.isActive() || updateTimer_.isActive()) {
+        std::array<CQmQuorviaItem*, kViewBatchSize> batch;
+        for (size_t start = 0; start < cursor_;) {
+            const size_t count = doc_.GetItems(start, batch);
+            if (count == 0) break;
+            const size_t limit = std::min(count, cursor_ - start);
+            if (std::find(batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(limit), item) !=
+                batch.begin() + static_cast<std::ptrdiff_t>(limit)) {
+                before = 1;
+                break;
+            }
+            start += count;
+        }
+    }
+    model_->RemoveItemRow(item);
+    if (!doc_.RemoveItem(item)) return false;
+    cursor_ -= before;
+    return true;
+}
+
+}  // namespace qm

@@ -1,0 +1,112 @@
+// The main window's file list: the hash document's files grouped by
+// directory.
+//
+// A tree view over CQmQuorviaModel: one top-level row per directory group
+// (folder image, the directory as its first file spells it), the files under
+// it in five columns. Two half-second timers keep it in step with the
+// workers: the add tick takes in the files the enumeration appended to the
+// document, in batches of 100, and the update tick rewrites the hash or
+// verification column of the files the reader and hasher have reached. Ticks
+// only change the model; Qt paints what changed once, after the tick, so
+// adding tens of thousands of files never repaints per row.
+//
+// The frame calls, for a new task: BeginAddItems, then (enumeration done)
+// EndAddItems and BeginHashUpdates, then (hashing done) EndHashUpdates; for a
+// loaded list all four in a row; for a verification pass BeginHashUpdates and
+// EndHashUpdates. After the document was emptied without a new task (a
+// failed load or task start) the frame calls Clear, so that no row keeps a
+// pointer to a freed item.
+//
+// GUI thread only.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include <QTimer>
+#include <QTreeView>
+
+namespace qm {
+
+class CQmQuorviaDoc;
+class CQmQuorviaItem;
+class CQmQuorviaModel;
+
+// The period of both timers, in milliseconds.
+inline constexpr int kViewTickMilliseconds = 500;
+// Items taken from the document per batch.
+inline constexpr size_t kViewBatchSize = 100;
+
+class CQuorviaView : public QTreeView {
+    Q_OBJECT
+public:
+    // Shows the process-wide document.
+    explicit CQuorviaView(QWidget* parent = nullptr);
+    // Shows `doc`, which must outlive the view (tests and benchmarks).
+    explicit CQuorviaView(CQmQuorviaDoc& doc, QWidget* parent = nullptr);
+    ~CQuorviaView() override;
+
+    void BeginAddItems();
+    void EndAddItems();
+    void BeginHashUpdates();
+    void EndHashUpdates();
+
+    // The number of file rows.
+    int GetItemCount() const;
+    // Selects every file row.
+    void SelectAllItems();
+    void CollapseAll();
+    void ExpandAll();
+    // As a click on the header of `column`: a new column sorts ascending, the
+    // same column again reverses. -1 sorts again by the current column (0
+    // when there is none) in its direction.
+    void SortByColumn(int column);
+    // The current sort column (-1 before the first sort) and its direction.
+    int GetSortColumn() const { return sortColumn_; }
+    bool IsSortAscending() const { return sortAscending_; }
+    // The items of the selected file rows, in row order.
+    std::vector<CQmQuorviaItem*> GetSelectedItems() const;
+    // Drops every row at once and stops both timers.
+    void Clear();
+    // Removes `item` from the document and its row from the list (the row
+    // goes first, while the item still exists). False when the document does
+    // not hold the item.
+    bool RemoveItem(CQmQuorviaItem* item);
+
+    // One tick now, as the timer would run it.
+    void RunAddTick();
+    void RunUpdateTick();
+    bool IsAddTimerActive() const;
+    bool IsUpdateTimerActive() const;
+
+    CQmQuorviaModel* GetModel() const;
+    CQmQuorviaDoc& GetDocument() const { return doc_; }
+
+    // Ctrl+A and the view's own select-all select the file rows only.
+    void selectAll() override;
+
+signals:
+    // The totals the frame shows are out of date: an item's size or time
+    // changed when the reader opened it.
+    void totalsChanged();
+
+private:
+    void SetUpView();
+    void OnHeaderClicked(int section);
+    void OnActivated(const QModelIndex& index);
+    // Expands and spans the groups from `first` on, which the last add tick
+    // created.
+    void ShowNewGroups(int first);
+    void ApplySortIndicator();
+
+    CQmQuorviaDoc& doc_;
+    CQmQuorviaModel* model_ = nullptr;  // child of the view
+    QTimer addTimer_;
+    QTimer updateTimer_;
+    // Index into the document of the next item the running tick looks at.
+    size_t cursor_ = 0;
+    int sortColumn_ = -1;
+    bool sortAscending_ = true;
+};
+
+}  // namespace qm

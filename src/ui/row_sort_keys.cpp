@@ -1,0 +1,144 @@
+// Sort keys for the file list's text columns (see row_sort_keys.h).
+#include "ui/row_sort_keys.h"
+
+#include <unicode/ucol.h>
+
+#include <algorithm>
+#include <clocale>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "document/row_order.h"
+
+namespace qm {
+
+namespace {
+
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// The value of the leading run of decimal digits, saturating at the largest
+// signed 64-bit value, as the row comparison reads it.
+int64_t LeadingNumber(std::u16string_view text) {
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+    int64_t value = 0;
+    for (char16_t c : text) {
+        if (!IsDigit(c)) break;
+        const int digit = c - u'0';
+        if (value > (kMax - digit) / 10) return kMax;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+// Opens a collator as the row collator does: the locale, else the root
+// collation, at secondary strength so that letter case does not count.
+UCollator* OpenRowCollator(const char* locale) {
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* collator = ucol_open(locale, &status);
+    if (U_FAILURE(status)) {
+        if (collator) ucol_close(collator);
+        collator = nullptr;
+    }
+    if (!collator && locale && *locale) {
+        status = U_ZERO_ERROR;
+        collator = ucol_open("", &status);
+        if (U_FAILURE(status)) {
+            if (collator) ucol_close(collator);
+            collator = nullptr;
+        }
+    }
+    if (collator) ucol_setStrength(collator, UCOL_SECONDARY);
+    return collator;
+}
+
+struct CollatorCloser {
+    void operator()(UCollator* collator) const { ucol_close(collator); }
+};
+
+// The calling thread's collator for the locale LC_COLLATE names when the
+// thread first asks: a collator keeps scratch state, so threads do not share.
+const UCollator* ThreadCollator() {
+    thread_local const std::unique_ptr<UCollator, CollatorCloser> collator([] {
+        const char* name = std::setlocale(LC_COLLATE, nullptr);
+        return OpenRowCollator(IcuLocaleFromPosix(name ? name : "").c_str());
+    }());
+    return collator.get();
+}
+
+char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
+
+}  // namespace
+
+CQmRowSortKeys::CQmRowSortKeys() : collator_(ThreadCollator()) {}
+
+CQmRowSortKeys::CQmRowSortKeys(const char* locale) : owned_(OpenRowCollator(locale ? locale : "")) {
+    collator_ = owned_;
+}
+
+CQmRowSortKeys::~CQmRowSortKeys() {
+    if (owned_) ucol_close(owned_);
+}
+
+void CQmRowSortKeys::Clear() {
+    keys_.clear();
+    bytes_.clear();
+}
+
+void CQmRowSortKeys::Reserve(size_t count) { keys_.reserve(count); }
+
+void CQmRowSortKeys::Add(std::u16string_view text) {
+    Key key{};
+    key.hasNumber = !text.empty() && IsDigit(text.front());
+    key.number = key.hasNumber ? LeadingNumber(text) : 0;
+    key.offset = static_cast<uint32_t>(bytes_.size());
+    const size_t start = bytes_.size();
+    constexpr size_t kMaxLength = static_cast<size_t>(std::numeric_limits<int32_t>::max());
+    if (collator_ && text.size() <= kMaxLength) {
+        // The sort key holds a few bytes per character at secondary strength;
+        // ICU says how many it needs when the first guess is short.
+        size_t room = text.size() * 4 + 16;
+        for (;;) {
+            bytes_.resize(start + room);
+            const int32_t needed = ucol_getSortKey(collator_, text.data(), static_cast<int32_t>(text.size()),
+                                                   bytes_.data() + start, static_cast<int32_t>(room));
+            if (needed <= 0) {
+                bytes_.resize(start);
+                break;
+            }
+            if (static_cast<size_t>(needed) <= room) {
+                // The key ends in a NUL that no other byte of it equals, so the
+                // bytes without it compare as the whole key does.
+                bytes_.resize(start + static_cast<size_t>(needed) - 1);
+                break;
+            }
+            room = static_cast<size_t>(needed);
+        }
+    } else {
+        // Without collation data: code units with ASCII letters folded, high
+        // byte first, so that comparing bytes compares code units.
+        bytes_.resize(start + text.size() * 2);
+        uint8_t* out = bytes_.data() + start;
+        for (char16_t c : text) {
+            const char16_t folded = FoldAscii(c);
+            *out++ = static_cast<uint8_t>(folded >> 8);
+            *out++ = static_cast<uint8_t>(folded & 0xFF);
+        }
+    }
+    key.size = static_cast<uint32_t>(bytes_.size() - start);
+    keys_.push_back(key);
+}
+
+int CQmRowSortKeys::Compare(size_t a, size_t b) const {
+    const Key& x = keys_[a];
+    const Key& y = keys_[b];
+    if (x.hasNumber && y.hasNumber && x.number != y.number) return x.number < y.number ? -1 : 1;
+    const size_t common = std::min(x.size, y.size);
+    const int result = common ? std::memcmp(bytes_.data() + x.offset, bytes_.data() + y.offset, common) : 0;
+    if (result != 0) return result < 0 ? -1 : 1;
+    if (x.size == y.size) return 0;
+    return x.size < y.size ? -1 : 1;
+}
+
+}  // namespace qm
