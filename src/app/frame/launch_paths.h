@@ -1,0 +1,33 @@
+// Which paths a start of the program and a drop onto its window take, and
+// what becomes of them.
+//
+// The command line: arguments that are empty, that begin with '-' (an option
+// of some launcher) or that name nothing on disk are dropped before anything
+// is counted. Arguments beginning with '/' are kept when they exist: on this
+// system that is how every absolute path begins (a file manager passes its
+// files that way), and a switch written "/x" names nothing and falls out
+// with the missing ones.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm {
+
+// A dropped single file below this size is tried as a hash list first.
+inline constexpr uint64_t kDropProbeSizeLimit = 0x1400000;  // 20,971,520 bytes
+
+// The kept arguments, in their order, each made absolute.
+std::vector<std::u16string> KeepLaunchArguments(std::span<const std::u16string> args);
+
+// True for a name ending in ".txt", ".sha1" or ".md5", in any letter case.
+bool HasHashListExtension(std::u16string_view path);
+
+// True when `paths` is exactly one regular file (links followed) smaller than
+// kDropProbeSizeLimit: such a drop is tried as a list before anything else.
+bool ShouldProbeDroppedFile(std::span<const std::u16string> paths);
+
+}  // namespace qm
