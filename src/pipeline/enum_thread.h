@@ -40,6 +40,9 @@ public:
     uint64_t GetTotalBytes() const { return totalBytes_; }
     uint64_t GetFileCount() const { return fileCount_; }
 
+protected:
+    const char* ThreadName() const override { return "qm-enum"; }
+
 private:
     // One directory on the path from an input down to a pending directory.
     struct Ancestor {

@@ -28,6 +28,9 @@ public:
     bool SetAlgorithm(int32_t classId);
     int32_t GetAlgorithm() const { return algorithm_; }
 
+protected:
+    const char* ThreadName() const override { return "qm-hash"; }
+
 private:
     // The record closes one item: store its digest when the whole item was
     // read, or count the bytes that were not.

@@ -26,6 +26,9 @@ public:
     // it; null when there is none.
     virtual CQmIoObject* NextItem(int32_t& cursor) = 0;
 
+protected:
+    const char* ThreadName() const override { return "qm-read"; }
+
 private:
     // Reads one item into the output queue. False when the queue set failed
     // under it (no buffer could be had without a stop request): the run

@@ -1,5 +1,6 @@
 #include "pipeline/thread_obj.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -78,6 +79,8 @@ void CQmThreadObj::SetNotify(NotifyTarget* target, uint32_t message) {
 
 void CQmThreadObj::ThreadProc() {
     threadId_.store(static_cast<uint32_t>(::gettid()), std::memory_order_release);
+    // Naming is a courtesy; a failure changes nothing the body does.
+    pthread_setname_np(pthread_self(), ThreadName());
     const uint32_t result = Execute();
     if (notifyTarget_ && notifyMessage_ != 0) {
         notifyTarget_->Post(notifyMessage_, errorText_.empty() ? 1 : 0, static_cast<intptr_t>(result));

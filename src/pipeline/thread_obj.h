@@ -72,6 +72,10 @@ public:
     uint32_t GetThreadId() const { return threadId_.load(std::memory_order_acquire); }
 
 protected:
+    // The name the OS shows for the thread (at most 15 bytes): debuggers,
+    // `top -H` and the tests that look for workers left behind see it.
+    virtual const char* ThreadName() const { return "qm-worker"; }
+
     Event& StopEvent() { return stopEvent_; }
     void SetThreadErrorText(std::u16string text) { errorText_ = std::move(text); }
 
