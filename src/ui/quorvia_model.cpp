@@ -21,8 +21,24 @@ namespace qm {
 namespace {
 
 constexpr int kColumnCount = 5;
-// A group row's internal id; a file row's is its group's index + 1.
+// A group row's internal id is 0; a file row's names its group. Qt hashes
+// an index as (row << 4) + column + internal id, so ids 1, 2, 3 … would put
+// the persistent indexes of a large selection (a million while a sort moves
+// them) into one narrow band of Qt's open-addressing table, and each lookup
+// would walk the whole band. Multiplying by an odd constant spreads the
+// groups over the whole range and is undone by its inverse modulo 2^64.
 constexpr quintptr kGroupRowId = 0;
+constexpr quintptr kIdSpread = 0x9E3779B97F4A7C15ull;
+constexpr quintptr InverseOf(quintptr odd) {
+    quintptr inverse = odd;  // correct to 3 bits; each step doubles that
+    for (int i = 0; i < 5; ++i) inverse *= 2 - odd * inverse;
+    return inverse;
+}
+constexpr quintptr kIdSpreadInverse = InverseOf(kIdSpread);
+static_assert(sizeof(quintptr) == 8 && kIdSpread * kIdSpreadInverse == 1);
+
+constexpr quintptr FileRowId(size_t group) { return static_cast<quintptr>(group + 1) * kIdSpread; }
+constexpr size_t GroupOfFileRow(quintptr id) { return static_cast<size_t>(id * kIdSpreadInverse) - 1; }
 // The group of a view id whose row was removed.
 constexpr uint32_t kNoGroup = std::numeric_limits<uint32_t>::max();
 
@@ -53,12 +69,12 @@ QModelIndex CQmQuorviaModel::index(int row, int column, const QModelIndex& paren
     if (parent.model() != this || parent.internalId() != kGroupRowId || parent.column() != 0) return QModelIndex();
     const auto group = static_cast<size_t>(parent.row());
     if (group >= groups_.size() || row >= static_cast<int>(groups_[group].rows.size())) return QModelIndex();
-    return createIndex(row, column, static_cast<quintptr>(group + 1));
+    return createIndex(row, column, FileRowId(group));
 }
 
 QModelIndex CQmQuorviaModel::parent(const QModelIndex& child) const {
     if (!child.isValid() || child.internalId() == kGroupRowId) return QModelIndex();
-    return createIndex(static_cast<int>(child.internalId() - 1), 0, kGroupRowId);
+    return createIndex(static_cast<int>(GroupOfFileRow(child.internalId())), 0, kGroupRowId);
 }
 
 int CQmQuorviaModel::rowCount(const QModelIndex& parent) const {
@@ -77,7 +93,7 @@ Qt::ItemFlags CQmQuorviaModel::flags(const QModelIndex& index) const {
 
 CQmQuorviaItem* CQmQuorviaModel::ItemAt(const QModelIndex& index) const {
     if (!index.isValid() || index.model() != this || index.internalId() == kGroupRowId) return nullptr;
-    const Group& group = groups_[static_cast<size_t>(index.internalId() - 1)];
+    const Group& group = groups_[GroupOfFileRow(index.internalId())];
     return group.rows[static_cast<size_t>(index.row())];
 }
 
@@ -225,7 +241,7 @@ const CQmQuorviaModel::RowPlace* CQmQuorviaModel::PlaceOf(const CQmQuorviaItem* 
 QModelIndex CQmQuorviaModel::IndexOfItem(const CQmQuorviaItem* item, int column) const {
     const RowPlace* place = PlaceOf(item);
     if (!place || column < 0 || column >= kColumnCount) return QModelIndex();
-    return createIndex(static_cast<int>(place->row), column, static_cast<quintptr>(place->group + 1));
+    return createIndex(static_cast<int>(place->row), column, FileRowId(place->group));
 }
 
 CQmQuorviaModel::CellState CQmQuorviaModel::GetCellState(const CQmQuorviaItem* item, int column) const {
@@ -302,7 +318,7 @@ void CQmQuorviaModel::EmitRun(int run) {
     int last = QM_COLUMN_TIME;
     if (run == RUN_HASH) first = last = QM_COLUMN_HASH;
     if (run == RUN_VERIFY) first = last = QM_COLUMN_VERIFY;
-    const auto id = static_cast<quintptr>(pending.group + 1);
+    const quintptr id = FileRowId(pending.group);
     emit dataChanged(createIndex(static_cast<int>(pending.firstRow), first, id),
                      createIndex(static_cast<int>(pending.lastRow), last, id), {Qt::DisplayRole});
 }
