@@ -39,6 +39,7 @@
 #include "engines/register_engines.h"
 #include "frame/fake_prompts.h"
 #include "support/temp_dir.h"
+#include "support/worker_threads.h"
 #include "ui/gui_resources.h"
 #include "ui/icon_cache.h"
 #include "ui/new_hash_dlg.h"
@@ -69,19 +70,6 @@ std::u16string EngineHash(int32_t algorithm, const fs::path& file) {
     std::u16string text;
     GetHashValueText(algorithm, digest, engine->GetHashSize(), text);
     return text;
-}
-
-// The task's worker threads still known to the kernel: they name
-// themselves "qm-…"; Qt's own threads (D-Bus, fonts) do not count.
-size_t WorkerThreadCount() {
-    size_t count = 0;
-    for (const fs::directory_entry& task : fs::directory_iterator("/proc/self/task")) {
-        std::ifstream comm(task.path() / "comm");
-        std::string name;
-        std::getline(comm, name);
-        count += name.starts_with("qm-") ? 1 : 0;
-    }
-    return count;
 }
 
 class MainFrameTest : public ::testing::Test {
@@ -521,7 +509,7 @@ TEST_F(MainFrameTest, CloseWhileHashingEndsEveryThreadBeforeTheWindowGoes) {
     MakeFrame();
     for (int i = 0; i < 8; ++i) MakeSparse(dir / ("big/f" + std::to_string(i)), 256 << 20);
     frame->show();
-    ASSERT_EQ(WorkerThreadCount(), 0u);
+    ASSERT_EQ(test::WorkerThreadCount(), 0u);
     taskPaths = {U(dir / "big")};
     Trigger(ID_FILE_NEW);
     // The phase turns to hashing when the thread objects exist; the threads
@@ -529,7 +517,7 @@ TEST_F(MainFrameTest, CloseWhileHashingEndsEveryThreadBeforeTheWindowGoes) {
     ASSERT_TRUE(QTest::qWaitFor(
         [this] {
             return frame->Logic().GetRunner().GetPhase() == CQmTaskRunner::Phase::Hashing &&
-                   WorkerThreadCount() >= 2;
+                   test::WorkerThreadCount() >= 2;
         },
         60'000))
         << "reader and hasher";
@@ -546,8 +534,7 @@ TEST_F(MainFrameTest, CloseWhileHashingEndsEveryThreadBeforeTheWindowGoes) {
     EXPECT_EQ(chimes, 0);
 
     frame.reset();
-    // Joined threads leave the kernel's list a moment after the join.
-    EXPECT_TRUE(QTest::qWaitFor([] { return WorkerThreadCount() == 0; }, 5'000)) << "a worker outlived the window";
+    EXPECT_TRUE(test::NoWorkerThreadsLeft()) << "a worker outlived the window";
     const CQmQuorviaDoc& document = GetQuorviaDoc();
     ASSERT_EQ(document.GetItemCount(), 8u);
     for (size_t i = 0; i < document.GetItemCount(); ++i) {

@@ -2,7 +2,6 @@
 // test's thread and are handed back to the runner.
 #include "pipeline/task_runner.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,6 +23,7 @@
 #include "engines/register_engines.h"
 #include "pipeline/pipeline_test_util.h"
 #include "support/temp_dir.h"
+#include "support/worker_threads.h"
 
 namespace qm {
 namespace {
@@ -34,15 +34,6 @@ namespace fs = std::filesystem;
 constexpr uint64_t kMiB = 0x100000;
 
 std::u16string U(const fs::path& path) { return PathFromOs(path.string()); }
-
-size_t ThreadCount() {
-    size_t count = 0;
-    if (DIR* tasks = ::opendir("/proc/self/task")) {
-        while (const dirent* entry = ::readdir(tasks)) count += entry->d_name[0] != '.';
-        ::closedir(tasks);
-    }
-    return count;
-}
 
 std::vector<uint8_t> ReferenceCrc32(std::string_view data) {
     uint32_t crc = 0xFFFFFFFFu;
@@ -83,10 +74,7 @@ protected:
         RegisterBuiltInEngines();
         GetQuorviaDoc().Clear();
         GetQuorviaDoc().SetVerifyMode(false);
-        // Sanitizer runtimes start a helper thread of their own with the
-        // first thread a process creates; let that happen before counting.
-        std::thread([] {}).join();
-        baselineThreads = ThreadCount();
+        ASSERT_EQ(test::WorkerThreadCount(), 0u);
     }
     void TearDown() override {
         SetFileIconProvider(nullptr);
@@ -154,14 +142,13 @@ protected:
     void ExpectIdleAndTidy() {
         EXPECT_EQ(runner.GetPhase(), CQmTaskRunner::Phase::Idle);
         EXPECT_FALSE(GetQuorviaDoc().IsBusy());
-        EXPECT_EQ(ThreadCount(), baselineThreads) << "a worker thread is still there";
+        EXPECT_TRUE(test::NoWorkerThreadsLeft()) << "a worker thread is still there";
         EXPECT_FALSE(GetIoQueueMgr().IsCreated(0));
     }
 
     test::TempDir dir;
     test::RecordingTarget target;
     CQmTaskRunner runner{&target};
-    size_t baselineThreads = 0;
 };
 
 TEST_F(TaskRunnerTest, NewTaskHashesEveryFileWithEachAlgorithm) {
@@ -387,7 +374,7 @@ TEST_F(TaskRunnerTest, DestroyingTheRunnerDuringARunEndsEveryThread) {
         ASSERT_EQ(local.OnEnumDone(done->wParam, done->lParam), CQmTaskRunner::EnumOutcome::HashingStarted);
         local.StopForClose();
     }
-    EXPECT_EQ(ThreadCount(), baselineThreads);
+    EXPECT_TRUE(test::NoWorkerThreadsLeft());
     EXPECT_FALSE(GetIoQueueMgr().IsCreated(0));
     GetQuorviaDoc().SetBusy(false);
 }
@@ -456,7 +443,7 @@ TEST_F(TaskRunnerTest, StressRandomStopsKeepEveryInvariant) {
         const auto items = Items();
         EXPECT_EQ(runner.GetPhase(), CQmTaskRunner::Phase::Idle);
         EXPECT_FALSE(document.IsBusy());
-        EXPECT_EQ(ThreadCount(), baselineThreads);
+        EXPECT_TRUE(test::NoWorkerThreadsLeft());
 
         if (outcome.enumDone && outcome.enumLParam == 1) {
             // Stopped while listing: no hashing, totals cover what was found.
