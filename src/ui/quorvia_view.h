@@ -85,6 +85,9 @@ public:
     // Ctrl+A and the view's own select-all select the file rows only.
     void selectAll() override;
 
+protected:
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override;
+
 signals:
     // The totals the frame shows are out of date: an item's size or time
     // changed when the reader opened it.

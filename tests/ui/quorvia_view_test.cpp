@@ -367,6 +367,44 @@ TEST_F(ViewTest, SelectionCoversFileRowsInRowOrderAndFollowsSorting) {
     EXPECT_EQ(Model().IndexOfItem(b).row(), 0);
 }
 
+// The region a selection change repaints: its rows on screen, whole, and
+// nothing of the rows around them or of rows scrolled out of sight.
+class RegionProbe : public CQuorviaView {
+public:
+    using CQuorviaView::visualRegionForSelection;
+};
+
+TEST_F(ViewTest, ASelectionRepaintsItsVisibleRowsOnly) {
+    for (int i = 0; i < 400; ++i) Add(u"/r/" + QString::number(i).toStdU16String());
+    view_.reset();  // the probe takes the fixture view's place
+    tester_.reset();
+    auto probe = std::make_unique<RegionProbe>();
+    RegionProbe& view = *probe;
+    view_ = std::move(probe);
+    ShowAll();
+    ShowWindow();
+    view.scrollToTop();
+    QItemSelection selection;
+    const QModelIndex third = Model().index(2, 0, Model().GroupIndex(0));
+    const QModelIndex fourth = Model().index(3, 0, Model().GroupIndex(0));
+    const QModelIndex far = Model().index(390, 0, Model().GroupIndex(0));
+    selection.select(third, fourth.siblingAtColumn(4));
+    selection.select(far, far.siblingAtColumn(4));
+    const QRegion region = view.visualRegionForSelection(selection);
+    const QRect rowRect = view.visualRect(third);
+    EXPECT_TRUE(region.contains(QPoint(view.viewport()->width() - 2, rowRect.center().y())));
+    EXPECT_TRUE(region.contains(view.visualRect(fourth).center()));
+    EXPECT_FALSE(region.contains(view.visualRect(Model().index(1, 0, Model().GroupIndex(0))).center()));
+    EXPECT_FALSE(region.contains(view.visualRect(Model().index(4, 0, Model().GroupIndex(0))).center()));
+    EXPECT_FALSE(region.contains(view.visualRect(Model().GroupIndex(0)).center()));
+    EXPECT_EQ(region.boundingRect().height(), 2 * rowRect.height()) << "the far row is not on screen";
+    EXPECT_TRUE(view.visualRegionForSelection(QItemSelection()).isEmpty());
+
+    view.scrollTo(far);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(view.visualRegionForSelection(selection).contains(view.visualRect(far).center()));
+}
+
 TEST_F(ViewTest, FoldingAllGroups) {
     Add(u"/f1/x");
     Add(u"/f2/y");
