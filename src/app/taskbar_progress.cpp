@@ -6,6 +6,8 @@
 
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QFileInfo>
+#include <QtGlobal>
 
 #include "common/error_record.h"
 
@@ -16,6 +18,17 @@ namespace {
 constexpr char16_t kCreateFailedText[] = u"创建任务栏对象实例失败:%s";
 constexpr char16_t kSetFailedText[] = u"设置任务栏进度状态失败:%s";
 constexpr char16_t kNotCreatedText[] = u"对象未初始化。";
+constexpr char16_t kNoSessionBusText[] = u"找不到会话总线。";
+
+// A session bus is announced by its address in the environment or by the
+// per-user socket in the runtime directory. With neither there is none to
+// reach (a console login, a container, a test run), and asking Qt would only
+// start its bus thread and have libdbus try to launch a bus for us.
+bool SessionBusAnnounced() {
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return true;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
+}
 
 std::u16string ReasonOf(const QDBusError& error) {
     QString text = error.message();
@@ -58,11 +71,13 @@ bool CQmTaskbarProgress::CreateProgress(std::u16string desktopFileId) {
     state_ = TBPF_NOPROGRESS;
     progress_ = 0.0;
 
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!busAddress_.isEmpty()) {
-        connectionName_ = NextConnectionName();
-        bus = QDBusConnection::connectToBus(busAddress_, connectionName_);
+    if (busAddress_.isEmpty() && !SessionBusAnnounced()) {
+        SetErrorText(0, kCreateFailedText, kNoSessionBusText);
+        return false;
     }
+    if (!busAddress_.isEmpty()) connectionName_ = NextConnectionName();
+    QDBusConnection bus = busAddress_.isEmpty() ? QDBusConnection::sessionBus()
+                                                : QDBusConnection::connectToBus(busAddress_, connectionName_);
     if (!bus.isConnected()) {
         SetErrorText(0, kCreateFailedText, ReasonOf(bus.lastError()));
         Release();
