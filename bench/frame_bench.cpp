@@ -80,6 +80,38 @@ void MakeTree(const fs::path& root, size_t count) {
 enum Phase { kIdleBefore, kEnumerating, kHashing, kIdleAfter, kPhaseCount };
 const char* const kPhaseNames[kPhaseCount] = {"before the task", "enumerating", "hashing", "after the task"};
 
+// Times every event handled at the outermost level, so that a long gap can
+// be put down to the handler that made it.
+class TimingApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        if (depth_++ > 0) {
+            const bool handled = QApplication::notify(receiver, event);
+            --depth_;
+            return handled;
+        }
+        QElapsedTimer timer;
+        timer.start();
+        const int type = event->type();
+        const bool handled = QApplication::notify(receiver, event);
+        const qint64 spent = timer.elapsed();
+        --depth_;
+        if (spent > longest_) {
+            longest_ = spent;
+            longestWhat_ = std::string(receiver->metaObject()->className()) + " event " + std::to_string(type);
+        }
+        return handled;
+    }
+
+    qint64 longest_ = 0;
+    std::string longestWhat_;
+
+private:
+    int depth_ = 0;
+};
+
 struct GapRecord {
     double longest = 0;
     double total = 0;
@@ -95,7 +127,7 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const QString config = QDir::tempPath() + "/quorvia-frame-bench-config";
     setenv("XDG_CONFIG_HOME", config.toLocal8Bit().constData(), 1);
-    QApplication app(argc, argv);
+    TimingApplication app(argc, argv);
 
     const size_t count = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 200000;
     const fs::path root = (argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path()) / "quorvia-frame-bench-tree";
@@ -187,6 +219,8 @@ int main(int argc, char** argv) {
         std::printf("%-16s %6.0f ms %6.1f ms %9zu %9zu\n", kPhaseNames[phase], record.longest,
                     record.samples ? record.total / double(record.samples) : 0.0, record.over50, record.over100);
     }
+    std::printf("slowest single event: %lld ms (%s)\n", static_cast<long long>(app.longest_),
+                app.longestWhat_.c_str());
     qm::SetUserPrompts(nullptr);
     qm::DestroyIconList();
     fs::remove_all(root);
