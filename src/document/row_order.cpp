@@ -28,13 +28,11 @@ int64_t LeadingNumber(std::u16string_view text) {
     return value;
 }
 
-char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
-
 int CompareFoldedCodeUnits(std::u16string_view a, std::u16string_view b) {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        const char16_t x = FoldAscii(a[i]);
-        const char16_t y = FoldAscii(b[i]);
+        const char16_t x = FoldRowAscii(a[i]);
+        const char16_t y = FoldRowAscii(b[i]);
         if (x != y) return x < y ? -1 : 1;
     }
     if (a.size() == b.size()) return 0;
@@ -74,6 +72,14 @@ std::u16string_view NamePart(std::u16string_view path) {
 }
 
 }  // namespace
+
+char16_t FoldRowAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
+
+bool GetLeadingRowNumber(std::u16string_view text, int64_t& number) {
+    if (text.empty() || !IsDigit(text.front())) return false;
+    number = LeadingNumber(text);
+    return true;
+}
 
 void CQmRowCollator::Closer::operator()(UCollator* collator) const { ucol_close(collator); }
 

@@ -52,6 +52,11 @@ public:
     // -1, 0 or 1.
     int Compare(std::u16string_view a, std::u16string_view b) const;
 
+    // The ICU collator Compare uses; null when it compares code units with
+    // ASCII letters folded (FoldRowAscii). Sort keys built from it order as
+    // Compare does.
+    const UCollator* GetHandle() const { return collator_.get(); }
+
 private:
     struct Closer {
         void operator()(UCollator* collator) const;
@@ -67,6 +72,15 @@ std::string IcuLocaleFromPosix(std::string_view posixName);
 // The calling thread's collator for the locale that LC_COLLATE names when the
 // thread first asks for it.
 const CQmRowCollator& GetRowCollator();
+
+// The number the leading decimal digits of a cell text spell, as the row
+// comparison reads it (a run beyond the signed 64-bit range counts as its
+// largest value); false when the text does not begin with a digit.
+bool GetLeadingRowNumber(std::u16string_view text, int64_t& number);
+
+// A code unit with ASCII letters folded to lower case, as the comparison
+// without collation data folds them.
+char16_t FoldRowAscii(char16_t c);
 
 // The comparison of two cell texts (number prefix, then collation): -1, 0, 1.
 int CompareRowTexts(const CQmRowCollator& collator, std::u16string_view a, std::u16string_view b);

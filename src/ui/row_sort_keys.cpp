@@ -4,82 +4,21 @@
 #include <unicode/ucol.h>
 
 #include <algorithm>
-#include <clocale>
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <string>
 
 #include "document/row_order.h"
 
 namespace qm {
 
-namespace {
+CQmRowSortKeys::CQmRowSortKeys() : collator_(GetRowCollator().GetHandle()) {}
 
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-
-// The value of the leading run of decimal digits, saturating at the largest
-// signed 64-bit value, as the row comparison reads it.
-int64_t LeadingNumber(std::u16string_view text) {
-    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
-    int64_t value = 0;
-    for (char16_t c : text) {
-        if (!IsDigit(c)) break;
-        const int digit = c - u'0';
-        if (value > (kMax - digit) / 10) return kMax;
-        value = value * 10 + digit;
-    }
-    return value;
+CQmRowSortKeys::CQmRowSortKeys(const char* locale) : owned_(std::make_unique<CQmRowCollator>(locale)) {
+    collator_ = owned_->GetHandle();
 }
 
-// Opens a collator as the row collator does: the locale, else the root
-// collation, at secondary strength so that letter case does not count.
-UCollator* OpenRowCollator(const char* locale) {
-    UErrorCode status = U_ZERO_ERROR;
-    UCollator* collator = ucol_open(locale, &status);
-    if (U_FAILURE(status)) {
-        if (collator) ucol_close(collator);
-        collator = nullptr;
-    }
-    if (!collator && locale && *locale) {
-        status = U_ZERO_ERROR;
-        collator = ucol_open("", &status);
-        if (U_FAILURE(status)) {
-            if (collator) ucol_close(collator);
-            collator = nullptr;
-        }
-    }
-    if (collator) ucol_setStrength(collator, UCOL_SECONDARY);
-    return collator;
-}
-
-struct CollatorCloser {
-    void operator()(UCollator* collator) const { ucol_close(collator); }
-};
-
-// The calling thread's collator for the locale LC_COLLATE names when the
-// thread first asks: a collator keeps scratch state, so threads do not share.
-const UCollator* ThreadCollator() {
-    thread_local const std::unique_ptr<UCollator, CollatorCloser> collator([] {
-        const char* name = std::setlocale(LC_COLLATE, nullptr);
-        return OpenRowCollator(IcuLocaleFromPosix(name ? name : "").c_str());
-    }());
-    return collator.get();
-}
-
-char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
-
-}  // namespace
-
-CQmRowSortKeys::CQmRowSortKeys() : collator_(ThreadCollator()) {}
-
-CQmRowSortKeys::CQmRowSortKeys(const char* locale) : owned_(OpenRowCollator(locale ? locale : "")) {
-    collator_ = owned_;
-}
-
-CQmRowSortKeys::~CQmRowSortKeys() {
-    if (owned_) ucol_close(owned_);
-}
+CQmRowSortKeys::~CQmRowSortKeys() = default;
 
 void CQmRowSortKeys::Clear() {
     keys_.clear();
@@ -90,8 +29,7 @@ void CQmRowSortKeys::Reserve(size_t count) { keys_.reserve(count); }
 
 void CQmRowSortKeys::Add(std::u16string_view text) {
     Key key{};
-    key.hasNumber = !text.empty() && IsDigit(text.front());
-    key.number = key.hasNumber ? LeadingNumber(text) : 0;
+    key.hasNumber = GetLeadingRowNumber(text, key.number);
     key.offset = static_cast<uint32_t>(bytes_.size());
     const size_t start = bytes_.size();
     constexpr size_t kMaxLength = static_cast<size_t>(std::numeric_limits<int32_t>::max());
@@ -121,7 +59,7 @@ void CQmRowSortKeys::Add(std::u16string_view text) {
         bytes_.resize(start + text.size() * 2);
         uint8_t* out = bytes_.data() + start;
         for (char16_t c : text) {
-            const char16_t folded = FoldAscii(c);
+            const char16_t folded = FoldRowAscii(c);
             *out++ = static_cast<uint8_t>(folded >> 8);
             *out++ = static_cast<uint8_t>(folded & 0xFF);
         }

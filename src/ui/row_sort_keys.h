@@ -14,12 +14,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
 struct UCollator;
 
 namespace qm {
+
+class CQmRowCollator;
 
 class CQmRowSortKeys {
 public:
@@ -48,8 +51,8 @@ private:
         bool hasNumber;
     };
 
-    const UCollator* collator_ = nullptr;  // null: code units with ASCII letters folded
-    UCollator* owned_ = nullptr;           // the collator of the explicit-locale form
+    const UCollator* collator_ = nullptr;     // null: code units with ASCII letters folded
+    std::unique_ptr<CQmRowCollator> owned_;  // the collator of the explicit-locale form
     std::vector<Key> keys_;
     std::vector<uint8_t> bytes_;
 };
