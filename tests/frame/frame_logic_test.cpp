@@ -580,11 +580,25 @@ TEST_F(FrameLogicTest, CloseWithAModifiedDocument) {
         EXPECT_EQ(BoxOf(request), (Box{kAppName, u"是否将更改保存到 未命名 ?", MB_YESNOCANCEL}));
     }
 
-    const fs::path list = dir / "saved.txt";
+    // Yes and a save that fails: the error, and the window stays.
+    prompts.boxes.clear();
     prompts.boxAnswers = {IDYES};
+    const fs::path list = dir / "later/saved.txt";
     prompts.fileAnswers = {std::vector<std::u16string>{U(list)}};
+    EXPECT_FALSE(logic->QueryClose());
+    ASSERT_EQ(prompts.boxes.size(), 2u);
+    EXPECT_EQ(prompts.boxes[1].flags, MB_ICONERROR);
+    EXPECT_TRUE(GetQuorviaDoc().IsModified());
+
+    // The name chosen stays the list's: once its folder exists, Yes saves
+    // there without a dialog and the window closes.
+    fs::create_directories(list.parent_path());
+    const size_t dialogs = prompts.fileDialogs.size();
+    prompts.boxAnswers = {IDYES};
     EXPECT_TRUE(logic->QueryClose());
+    EXPECT_EQ(prompts.fileDialogs.size(), dialogs);
     EXPECT_TRUE(fs::exists(list));
+    EXPECT_FALSE(GetQuorviaDoc().IsModified());
 }
 
 TEST_F(FrameLogicTest, CloseDuringTheTaskStopsTheThreadsAndStartsNothingMore) {
@@ -627,10 +641,14 @@ TEST_F(FrameLogicTest, StopDuringTheEnumerationKeepsWhatWasFound) {
     }
     AnswerNewTask({dir / "tree"});
     logic->OnCommand(ID_FILE_NEW);
+    host.log.clear();
     logic->OnCommand(ID_TASK_STOP);
     RunToEnd();
     const CQmQuorviaDoc& document = GetQuorviaDoc();
-    EXPECT_EQ(host.panes[kPaneProgress], u"用户已取消");
+    // The view takes in the rows and updates them as after any enumeration;
+    // then the timer stops and the pane says why.
+    EXPECT_EQ(host.LogOf({"view", "timer", "pane 1"}),
+              (std::vector<std::string>{"view end-add", "view begin-hash", "timer stop", "pane 1 用户已取消"}));
     EXPECT_FALSE(host.timerRunning);
     EXPECT_TRUE(host.LogOf({"taskbar state"}).empty()) << "no hashing started";
     EXPECT_EQ(host.viewRows, document.GetItemCount());

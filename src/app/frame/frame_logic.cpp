@@ -185,6 +185,7 @@ void CQmFrameLogic::OnEnumDone(uintptr_t wParam, intptr_t lParam) {
     // totals before it posted, so the view can take in every row and put the
     // document in its display order before the hashing run reads it.
     host_.ViewEndAddItems();
+    host_.ViewBeginHashUpdates();
     if (lParam != 0) {
         runner_.OnEnumDone(wParam, lParam);
         host_.StopProgressTimer();
@@ -192,7 +193,6 @@ void CQmFrameLogic::OnEnumDone(uintptr_t wParam, intptr_t lParam) {
         host_.SetPaneText(kPaneProgress, kUserCancelledText);
         return;
     }
-    host_.ViewBeginHashUpdates();
     host_.SetTaskbarProgressState(kTaskbarNormal);
     if (runner_.OnEnumDone(wParam, lParam) == CQmTaskRunner::EnumOutcome::HashingFailed) {
         host_.StopProgressTimer();
@@ -372,20 +372,8 @@ bool CQmFrameLogic::SaveDocument(bool saveAs, bool& cancelled) {
 
 bool CQmFrameLogic::QueryClose() {
     if (closing_) return true;
-    if (!runner_.IsRunning()) {
-        CQmQuorviaDoc& document = GetQuorviaDoc();
-        if (!document.IsModified()) return true;
-        switch (ShowMessageFormat(Owner(), MB_YESNOCANCEL, kSaveChangesFormat, document.GetTitle())) {
-        case IDYES: {
-            bool cancelled = false;
-            return SaveDocument(false, cancelled);
-        }
-        case IDNO:
-            return true;
-        default:
-            return false;
-        }
-    }
+    // A cancelled file dialog or a failed save keeps the window.
+    if (!runner_.IsRunning()) return AskSaveChanges();
     if (ShowMessage(Owner(), MB_OKCANCEL | MB_ICONWARNING, kCloseWhileRunningText) != IDOK) return false;
     // The threads are only asked to stop here; the window goes away at once
     // and the runner's destructor waits for them before the document can.

@@ -90,8 +90,9 @@ private:
     void StopTask();
     void OnEnumDone(uintptr_t wParam, intptr_t lParam);
     void OnHashDone();
-    // Asks whether to save a modified document; false when the caller is
-    // to stop (Cancel, or a save that did not happen).
+    // Asks whether to save a modified document (before a new task, an open
+    // and a close); false when the caller is to stop, or the window to stay
+    // (Cancel, or a save that did not happen).
     bool AskSaveChanges();
     void SetCommand(uint32_t id, bool enabled);
     void SetCheck(uint32_t id, bool checked);
