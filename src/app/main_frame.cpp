@@ -37,9 +37,17 @@ QString ToQString(std::u16string_view text) {
     return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
 }
 
+// Set on the toolbar buttons whose command string has no tooltip part.
+constexpr char kNoTooltipProperty[] = "qmNoTooltip";
+
 // Pane widths at 96 dots per inch.
 constexpr int kProgressPaneWidth = 380;
 constexpr int kTotalsPaneWidth = 500;
+
+// Pixels at 96 dots per inch on the screen of `widget`.
+int ScaledPixels(const QWidget& widget, int pixels) {
+    return static_cast<int>(pixels * (widget.logicalDpiX() / 96.0) + 0.5);
+}
 
 QKeySequence ToKeySequence(const QmAccelerator& accelerator) {
     int key = 0;
@@ -160,19 +168,27 @@ void CMainFrame::BuildToolBar() {
     addToolBar(Qt::TopToolBarArea, toolBar_);
     for (const QmToolbarEntry& entry : GetToolbar()) {
         if (entry.id == 0) {
-            toolBar_->addSeparator();
+            // The gaps keep their own widths (the style's would make both
+            // the same).
+            QAction* separator = toolBar_->addSeparator();
+            if (QWidget* gap = toolBar_->widgetForAction(separator)) {
+                gap->setFixedWidth(ScaledPixels(*this, entry.width));
+            }
             continue;
         }
         QAction* action = MakeAction(entry.id);
         action->setIcon(ToolbarIcon(entry.imageIndex));
         if (action->text().isEmpty()) action->setText(ToQString(GetCommandPrompt(entry.id)));
         const std::u16string_view tooltip = GetCommandTooltip(entry.id);
+        // A string without a tooltip part gives the button none (the filter
+        // below stops Qt's fallback on the action's text).
+        if (!tooltip.empty()) action->setToolTip(ToQString(tooltip));
         toolBar_->addAction(action);
-        if (tooltip.empty()) {
-            // No tooltip at all (Qt would fall back on the action's text).
-            if (QWidget* button = toolBar_->widgetForAction(action)) button->installEventFilter(this);
-        } else {
-            action->setToolTip(ToQString(tooltip));
+        // The filter keeps the button's prompt out of the status bar, which
+        // shows prompts for menu items only, and drops the fallback tooltip.
+        if (QWidget* button = toolBar_->widgetForAction(action)) {
+            button->setProperty(kNoTooltipProperty, tooltip.empty());
+            button->installEventFilter(this);
         }
         if (entry.hidden) action->setVisible(false);
     }
@@ -181,14 +197,13 @@ void CMainFrame::BuildToolBar() {
 void CMainFrame::BuildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setSizeGripEnabled(true);
-    const double scale = logicalDpiX() / 96.0;
     for (int pane = 0; pane < 3; ++pane) {
         panes_[pane] = new QLabel(bar);
         panes_[pane]->setTextFormat(Qt::PlainText);
     }
     bar->addWidget(panes_[kPaneDefault], 1);
-    panes_[kPaneProgress]->setFixedWidth(static_cast<int>(kProgressPaneWidth * scale + 0.5));
-    panes_[kPaneTotals]->setFixedWidth(static_cast<int>(kTotalsPaneWidth * scale + 0.5));
+    panes_[kPaneProgress]->setFixedWidth(ScaledPixels(*this, kProgressPaneWidth));
+    panes_[kPaneTotals]->setFixedWidth(ScaledPixels(*this, kTotalsPaneWidth));
     bar->addPermanentWidget(panes_[kPaneProgress]);
     bar->addPermanentWidget(panes_[kPaneTotals]);
 }
@@ -239,8 +254,10 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     logic_->OnDropFiles(std::move(paths));
 }
 
+// Watches the toolbar buttons only.
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::ToolTip) return true;  // the buttons without a tooltip
+    if (event->type() == QEvent::StatusTip) return true;
+    if (event->type() == QEvent::ToolTip && watched->property(kNoTooltipProperty).toBool()) return true;
     return QMainWindow::eventFilter(watched, event);
 }
 

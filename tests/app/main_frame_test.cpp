@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -18,6 +19,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 #include <QUrl>
 
 
@@ -180,16 +182,40 @@ TEST_F(MainFrameTest, MenuToolbarAndStatusBarAsBuilt) {
             EXPECT_EQ(items[i]->shortcut().toString(QKeySequence::PortableText), Q(text.shortcut));
         }
     }
-    EXPECT_EQ(frame->Action(ID_FILE_NEW)->text(), QStringLiteral("新建(&N)"));
+    // The menu as the user reads it: popup, then each item's label and
+    // shortcut column ("-" a separator).
+    QStringList shown;
+    for (QAction* popup : popups) {
+        shown << popup->text();
+        for (QAction* item : popup->menu()->actions()) {
+            shown << (item->isSeparator() ? QStringLiteral("-")
+                                          : item->text() + QLatin1Char('|') +
+                                                item->shortcut().toString(QKeySequence::PortableText));
+        }
+    }
+    const QStringList expectedMenu = {
+        "文件(&F)",    "新建(&N)|Ctrl+N", "打开(&O)...|Ctrl+O", "保存(&S)|Ctrl+S", "另存为(&A)...|", "-",
+        "退出(&X)|",   "编辑(&E)",        "查找(&F)|Ctrl+F",    "查找下一个|F3",   "-",              "全选(&A)|Ctrl+A",
+        "检查所有文件|", "查看(&V)",        "工具栏(&T)|",        "状态栏(&S)|",     "-",              "折叠所有目录|",
+        "展开所有目录|", "-",               "始终在前|",          "帮助(&H)",        "关于(&A)|",
+    };
+    EXPECT_EQ(shown, expectedMenu);
+    for (uint32_t id : {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_TOPMOST}) {
+        EXPECT_TRUE(frame->Action(id)->isCheckable()) << id;
+    }
+    EXPECT_FALSE(frame->Action(ID_FILE_SAVE)->isCheckable());
     EXPECT_EQ(frame->Action(ID_FILE_NEW)->statusTip(), QStringLiteral("新建文件哈希"));
+    EXPECT_EQ(frame->Action(ID_FILE_SAVE)->statusTip(), QStringLiteral("保存哈希文件\t保存哈希文件"));
+    EXPECT_TRUE(frame->Action(ID_FILE_SAVE_AS)->statusTip().isEmpty());
 
     // Toolbar: separator, three buttons, separator, the hidden relocate
     // button and four more; tooltips after the line break.
     const QList<QAction*> tools = frame->ToolBar()->actions();
     ASSERT_EQ(tools.size(), 10);
-    EXPECT_TRUE(tools[0]->isSeparator());
-    EXPECT_TRUE(tools[4]->isSeparator());
-    EXPECT_EQ(tools[5]->data().toUInt(), ID_TASK_RELOCATE);
+    std::vector<uint32_t> toolIds;
+    for (QAction* tool : tools) toolIds.push_back(tool->isSeparator() ? 0 : tool->data().toUInt());
+    EXPECT_EQ(toolIds, (std::vector<uint32_t>{0, ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_TASK_RELOCATE,
+                                              ID_TASK_VERIFY_ALL, ID_TASK_STOP, ID_EDIT_FIND, ID_APP_ABOUT}));
     EXPECT_FALSE(tools[5]->isVisible());
     EXPECT_EQ(tools[6]->data().toUInt(), ID_TASK_VERIFY_ALL);
     EXPECT_EQ(tools[6]->toolTip(), QStringLiteral("检查所有文件"));
@@ -207,6 +233,78 @@ TEST_F(MainFrameTest, MenuToolbarAndStatusBarAsBuilt) {
     EXPECT_EQ(labels[2]->width(), static_cast<int>(500 * scale + 0.5));
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("未命名 - 栎弦文件校验工具"));
     EXPECT_EQ(frame->centralWidget(), frame->View());
+}
+
+TEST_F(MainFrameTest, GapsPanesPromptsAndTooltipsOnScreen) {
+    MakeFrame();
+    frame->resize(1400, 600);
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    const auto scaled = [this](int pixels) { return static_cast<int>(pixels * (frame->logicalDpiX() / 96.0) + 0.5); };
+
+    // The leading gap and the one after the save button keep their widths.
+    QToolBar* toolBar = frame->ToolBar();
+    const QList<QAction*> tools = toolBar->actions();
+    ASSERT_EQ(tools.size(), 10);
+    QWidget* lead = toolBar->widgetForAction(tools[0]);
+    QWidget* gap = toolBar->widgetForAction(tools[4]);
+    ASSERT_TRUE(lead && gap);
+    EXPECT_TRUE(lead->isVisible());
+    EXPECT_EQ(lead->width(), scaled(4));
+    EXPECT_EQ(gap->width(), scaled(8));
+    QWidget* newButton = toolBar->widgetForAction(frame->Action(ID_FILE_NEW));
+    QWidget* verify = toolBar->widgetForAction(frame->Action(ID_TASK_VERIFY_ALL));
+    QWidget* save = toolBar->widgetForAction(frame->Action(ID_FILE_SAVE));
+    ASSERT_TRUE(newButton && verify && save);
+    EXPECT_LT(lead->geometry().right(), newButton->x());
+
+    // Pane 0 takes what is left, panes 1 and 2 follow at the right.
+    const QList<QLabel*> labels = frame->statusBar()->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(labels.size(), 3);
+    EXPECT_LT(labels[0]->geometry().right(), labels[1]->x());
+    EXPECT_LT(labels[1]->geometry().right(), labels[2]->x());
+    const int firstWidth = labels[0]->width();
+    frame->resize(1600, 600);
+    QCoreApplication::processEvents();
+    EXPECT_GT(labels[0]->width(), firstWidth);
+    EXPECT_EQ(labels[1]->width(), scaled(380));
+    EXPECT_EQ(labels[2]->width(), scaled(500));
+
+    // Hovering a toolbar button leaves the status bar alone; prompts are
+    // the menu items'.
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), verify->mapToGlobal(QPointF(2, 2)));
+    QApplication::sendEvent(verify, &enter);
+    EXPECT_TRUE(frame->statusBar()->currentMessage().isEmpty());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(verify, &leave);
+    QMenu* fileMenu = frame->menuBar()->actions()[0]->menu();
+    // A menu ignores the pointer near where it stood when the menu opened.
+    QCursor::setPos(frame->mapToGlobal(QPoint(1000, 400)));
+    fileMenu->popup(frame->mapToGlobal(QPoint(20, 20)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(fileMenu));
+    QTest::mouseMove(fileMenu, fileMenu->actionGeometry(frame->Action(ID_FILE_OPEN)).center());
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("打开原有哈希文件"));
+    QTest::mouseMove(fileMenu, fileMenu->actionGeometry(frame->Action(ID_FILE_SAVE_AS)).center());
+    EXPECT_TRUE(frame->statusBar()->currentMessage().isEmpty()) << "no string, no prompt";
+    QTest::mouseMove(fileMenu, fileMenu->actionGeometry(frame->Action(ID_FILE_NEW)).center());
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("新建文件哈希"));
+    fileMenu->close();
+    EXPECT_TRUE(frame->statusBar()->currentMessage().isEmpty()) << "the prompt goes with the menu";
+
+    // Tooltips are the part after the line break; the save button has none.
+    // (The save button is asked first: a hidden tooltip stays visible for a
+    // moment.)
+    QHelpEvent onSave(QEvent::ToolTip, QPoint(2, 2), save->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(save, &onSave);
+    EXPECT_FALSE(QToolTip::isVisible());
+    QHelpEvent onVerify(QEvent::ToolTip, QPoint(2, 2), verify->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(verify, &onVerify);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("检查所有文件"));
+    QHelpEvent onNew(QEvent::ToolTip, QPoint(2, 2), newButton->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(newButton, &onNew);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("新建文件哈希"));
+    QToolTip::hideText();
 }
 
 TEST_F(MainFrameTest, BarTogglesAndStayOnTopKeepTheWindow) {
@@ -271,6 +369,7 @@ TEST_F(MainFrameTest, AcceleratorsReachTheirCommandsWhateverTheState) {
     QTest::keyClick(frame->View(), Qt::Key_F6);
     QTest::keyClick(frame->View(), Qt::Key_F6, Qt::ShiftModifier);
     QTest::keyClick(frame->View(), Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(frame->View(), Qt::Key_Insert, Qt::ControlModifier);
     QTest::keyClick(frame->View(), Qt::Key_X, Qt::ControlModifier);
     QTest::keyClick(frame->View(), Qt::Key_Delete, Qt::ShiftModifier);
     EXPECT_EQ(counter.presses, 0);
