@@ -68,7 +68,9 @@ void CentreOverOwner(QWidget* dialog, QWidget* owner) {
     if (!screen) return;
     const QRect area = screen->availableGeometry();
     const bool ownerShown = owner && owner->isVisible() && !owner->isMinimized();
-    QRect placed(QPoint(0, 0), dialog->frameGeometry().size());
+    // A window never shown nor moved reports a frame one pixel smaller than
+    // itself; it is never smaller than the window.
+    QRect placed(QPoint(0, 0), dialog->frameGeometry().size().expandedTo(dialog->size()));
     placed.moveCenter(ownerShown ? owner->frameGeometry().center() : area.center());
     if (placed.right() > area.right()) placed.moveRight(area.right());
     if (placed.bottom() > area.bottom()) placed.moveBottom(area.bottom());
@@ -140,7 +142,13 @@ bool CQmQtPrompts::FileDialog(const QmFileDialogRequest& request, QmFileDialogRe
     if (dialog.exec() != QDialog::Accepted) return false;
     result.paths.clear();
     for (const QString& file : dialog.selectedFiles()) result.paths.push_back(file.toStdU16String());
-    const qsizetype chosen = names.indexOf(dialog.selectedNameFilter());
+    // With HideNameFilterDetails some Qt versions report the entry as shown
+    // (its description), others the whole filter; either names the entry.
+    const QString selected = dialog.selectedNameFilter();
+    qsizetype chosen = names.indexOf(selected);
+    for (size_t i = 0; chosen < 0 && i < request.filters.size(); ++i) {
+        if (ToQString(request.filters[i].description).simplified() == selected) chosen = static_cast<qsizetype>(i);
+    }
     result.filterIndex = chosen >= 0 ? static_cast<int>(chosen) + 1 : request.filterIndex;
     return !result.paths.empty();
 }
