@@ -97,25 +97,21 @@ bool CQmQuorviaDoc::ReplaceItems(std::span<CQmQuorviaItem* const> order) {
     if (order.size() != items_.size()) return false;
 
     // Every pointer of `order` must name one of our items, each once;
-    // anything else would leave an item without an owner or with two.
-    std::vector<std::pair<const CQmQuorviaItem*, size_t>> own;
-    own.reserve(items_.size());
-    for (size_t i = 0; i < items_.size(); ++i) own.emplace_back(items_[i].get(), i);
-    std::sort(own.begin(), own.end());
-    std::vector<size_t> source;
-    source.reserve(order.size());
-    std::vector<bool> taken(items_.size(), false);
-    for (CQmQuorviaItem* item : order) {
-        auto it = std::lower_bound(own.begin(), own.end(), std::pair<const CQmQuorviaItem*, size_t>(item, 0));
-        if (it == own.end() || it->first != item || taken[it->second]) return false;
-        taken[it->second] = true;
-        source.push_back(it->second);
-    }
+    // anything else would leave an item without an owner or with two. Both
+    // sets sorted by address are equal exactly when that holds, which costs
+    // two sorts of plain pointers instead of a search per item.
+    std::vector<const CQmQuorviaItem*> ours(items_.size());
+    for (size_t i = 0; i < items_.size(); ++i) ours[i] = items_[i].get();
+    std::vector<const CQmQuorviaItem*> theirs(order.begin(), order.end());
+    std::sort(ours.begin(), ours.end());
+    std::sort(theirs.begin(), theirs.end());
+    if (ours != theirs) return false;
 
-    std::vector<QuorviaItemPtr> reordered;
-    reordered.reserve(items_.size());
-    for (size_t index : source) reordered.push_back(std::move(items_[index]));
-    items_.swap(reordered);
+    // `order` is a permutation of what items_ owns, so handing each pointer
+    // from its old slot to its new one loses and doubles nothing; nothing
+    // between the release and the resets can throw.
+    for (QuorviaItemPtr& own : items_) static_cast<void>(own.release());
+    for (size_t i = 0; i < order.size(); ++i) items_[i].reset(order[i]);
     return true;
 }
 

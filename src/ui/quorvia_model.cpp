@@ -175,6 +175,7 @@ void CQmQuorviaModel::Reset() {
     groups_.clear();
     groupOfDir_.clear();
     places_.clear();
+    nameKeys_.Clear();
     errorTexts_.clear();
     fileCount_ = 0;
     endResetModel();
@@ -212,6 +213,7 @@ void CQmQuorviaModel::AppendItems(std::span<CQmQuorviaItem* const> items) {
         for (size_t i = pos; i < end; ++i) {
             CQmQuorviaItem* item = items[i];
             places_.push_back({group, static_cast<uint32_t>(rows.size()), CELL_EMPTY, CELL_EMPTY});
+            nameKeys_.Add(PathFindFileName(item->GetPath()));
             item->SetViewId(static_cast<int32_t>(places_.size()));
             rows.push_back(item);
         }
@@ -341,6 +343,7 @@ void CQmQuorviaModel::Sort(int column, bool ascending) {
     CQmRowSortKeys keys;
     std::vector<uint32_t> order;
     std::vector<uint64_t> lengths;
+    std::vector<size_t> ids;
     std::vector<CQmQuorviaItem*> sorted;
     for (Group& group : groups_) {
         std::vector<CQmQuorviaItem*>& rows = group.rows;
@@ -355,16 +358,17 @@ void CQmQuorviaModel::Sort(int column, bool ascending) {
                 const int result = CompareRowLengths(lengths[a], lengths[b]);
                 return ascending ? result < 0 : result > 0;
             });
+        } else if (column == QM_COLUMN_NAME) {
+            ids.resize(count);
+            for (size_t i = 0; i < count; ++i) ids[i] = static_cast<size_t>(rows[i]->GetViewId() - 1);
+            std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+                const int result = nameKeys_.Compare(ids[a], ids[b]);
+                return ascending ? result < 0 : result > 0;
+            });
         } else {
             keys.Clear();
             keys.Reserve(count);
-            for (CQmQuorviaItem* item : rows) {
-                if (column == QM_COLUMN_NAME) {
-                    keys.Add(PathFindFileName(item->GetPath()));
-                } else {
-                    keys.Add(CellText(item, column));
-                }
-            }
+            for (CQmQuorviaItem* item : rows) keys.Add(CellText(item, column));
             std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
                 const int result = keys.Compare(a, b);
                 return ascending ? result < 0 : result > 0;

@@ -45,6 +45,8 @@
 
 #include <QAbstractItemModel>
 
+#include "ui/row_sort_keys.h"
+
 namespace qm {
 
 class CQmQuorviaDoc;
@@ -145,6 +147,11 @@ private:
     std::vector<Group> groups_;
     std::unordered_map<std::u16string, uint32_t> groupOfDir_;
     std::vector<RowPlace> places_;  // index = view id - 1
+    // The sort key of every row's file name, index = view id - 1. A name
+    // never changes, so its key is made once, as the row goes in, and the
+    // sort that ends an enumeration (and every later sort by name) only
+    // compares keys.
+    CQmRowSortKeys nameKeys_;
     int fileCount_ = 0;
     std::unordered_map<uint64_t, std::u16string> errorTexts_;  // the texts of CELL_ERROR cells
     PendingRun pending_[RUN_COUNT];

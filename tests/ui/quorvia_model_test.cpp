@@ -236,6 +236,33 @@ TEST_F(ModelTest, TextColumnsSortByLeadingNumberThenCollation) {
     EXPECT_EQ(model_.ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{lowerB, ten, nine, upperA}));
 }
 
+// The name keys are made as rows go in and kept for the rows' lifetime, so
+// they must stay with their rows through other sorts, later additions, a
+// removal and a reset that hands the ids out again.
+TEST_F(ModelTest, NameSortStaysRightThroughAdditionsRemovalAndReset) {
+    CQmQuorviaItem* c = Add(u"/m/c", 1);
+    CQmQuorviaItem* a = Add(u"/m/a", 3);
+    Show({c, a});
+    model_.Sort(QM_COLUMN_SIZE, false);
+    CQmQuorviaItem* d = Add(u"/m/d", 2);
+    CQmQuorviaItem* other = Add(u"/o/0", 2);
+    CQmQuorviaItem* b = Add(u"/m/b", 2);
+    Show({d, other, b});
+    ASSERT_TRUE(model_.RemoveItemRow(a));
+    model_.Sort(QM_COLUMN_NAME, true);
+    EXPECT_EQ(model_.ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{b, c, d, other}));
+    model_.Sort(QM_COLUMN_NAME, false);
+    EXPECT_EQ(model_.ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{d, c, b, other}));
+
+    model_.Reset();
+    CQmQuorviaItem* x = Add(u"/n/x");
+    CQmQuorviaItem* y = Add(u"/n/y");
+    Show({x, y});
+    ASSERT_EQ(x->GetViewId(), c->GetViewId()) << "the ids are handed out again";
+    model_.Sort(QM_COLUMN_NAME, true);
+    EXPECT_EQ(Names(0), (std::vector<QString>{"x", "y"}));
+}
+
 TEST_F(ModelTest, RemovedRowsAndStaleIdsFindNoRow) {
     CQmQuorviaItem* a = Add(u"/r/a");
     CQmQuorviaItem* b = Add(u"/r/b");
