@@ -77,7 +77,8 @@ TEST_F(ModelTest, GroupsByExactDirectoryInOrderOfFirstAppearance) {
     CQmQuorviaItem* a3 = Add(u"/data/a/four.txt");
     CQmQuorviaItem* upper = Add(u"/data/A/five.txt");
     CQmQuorviaItem* root = Add(u"/six.txt");
-    Show({a1, a2, b1, a3, upper, root});
+    CQmQuorviaItem* root2 = Add(u"/seven.txt");
+    Show({a1, a2, b1, a3, upper, root, root2});
 
     ASSERT_EQ(model_.GetGroupCount(), 4);
     EXPECT_EQ(model_.GroupIndex(0).data().toString(), "/data/a");
@@ -85,14 +86,15 @@ TEST_F(ModelTest, GroupsByExactDirectoryInOrderOfFirstAppearance) {
     EXPECT_EQ(model_.GroupIndex(2).data().toString(), "/data/A");  // case-sensitive file system
     EXPECT_EQ(model_.GroupIndex(3).data().toString(), "/");
     EXPECT_EQ(Names(0), (std::vector<QString>{"one.txt", "two.txt", "four.txt"}));
-    EXPECT_EQ(model_.GetFileCount(), 6);
-    EXPECT_EQ(model_.ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{a1, a2, a3, b1, upper, root}));
+    EXPECT_EQ(model_.GetFileCount(), 7);
+    EXPECT_EQ(model_.ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{a1, a2, a3, b1, upper, root, root2}));
     EXPECT_EQ(model_.ItemAt(model_.IndexOfItem(a3)), a3);
     EXPECT_EQ(model_.ItemAt(model_.GroupIndex(0)), nullptr);
 
     // One insertion per run of one group's rows: group a, a[0..1], group b,
-    // b[0], a[2], group A, A[0], group /, /[0].
+    // b[0], a[2], group A, A[0], group /, /[0..1].
     ASSERT_EQ(inserted.count(), 9);
+    EXPECT_EQ(inserted.at(8).at(2).toInt(), 1);
     const QList<QVariant> runA = inserted.at(1);
     EXPECT_EQ(runA.at(0).value<QModelIndex>(), model_.GroupIndex(0));
     EXPECT_EQ(runA.at(1).toInt(), 0);
