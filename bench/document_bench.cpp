@@ -85,6 +85,30 @@ void BM_DocumentPollAll(benchmark::State& state) {
 }
 BENCHMARK(BM_DocumentPollAll)->Unit(benchmark::kMillisecond);
 
+// A tree of many small directories: the enumeration appends two items at a
+// time. Appending must stay linear in the items already held.
+void BM_DocumentAppendSmallBatches(benchmark::State& state) {
+    std::vector<qm::QuorviaItemPtr> items;
+    for (size_t i = 0; i < kItems; ++i) items.push_back(qm::CQmQuorviaItem::CreateItem(PathOf(i), 1, 1));
+    std::vector<qm::QuorviaItemPtr> batch;
+    for (auto _ : state) {
+        state.PauseTiming();
+        qm::CQmQuorviaDoc doc;
+        state.ResumeTiming();
+        for (size_t i = 0; i < kItems; i += 2) {
+            batch.push_back(std::move(items[i]));
+            batch.push_back(std::move(items[i + 1]));
+            doc.AppendItems(batch);
+        }
+        state.PauseTiming();
+        std::vector<qm::QuorviaItemPtr> back = doc.TakeItems();
+        for (size_t i = 0; i < kItems; ++i) items[i] = std::move(back[i]);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kItems));
+}
+BENCHMARK(BM_DocumentAppendSmallBatches)->Unit(benchmark::kMillisecond);
+
 // Handing the document the list view's sorted order before a run.
 void BM_DocumentReplaceItems(benchmark::State& state) {
     qm::CQmQuorviaDoc doc;

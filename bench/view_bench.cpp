@@ -3,12 +3,12 @@
 // what the rows cost in memory.
 //
 // A plain program, not a test: it prints figures. Items are made in memory
-// (paths in 1,000 directories, sizes, times) without any real file, and a
+// (paths in 1,000 directories unless told otherwise, sizes, times) without any real file, and a
 // simulated hasher marks them processed between ticks as the real one
 // would. The view is shown on the offscreen platform and events are
 // processed after each step, so the tree view really lays out and paints.
 //
-//   build/bin/view_bench [file count ...]
+//   build/bin/view_bench [file count[/directory count] ...]
 #include <malloc.h>
 
 #include <QApplication>
@@ -37,7 +37,7 @@ using qm::CQmQuorviaDoc;
 using qm::CQmQuorviaItem;
 using qm::CQuorviaView;
 
-constexpr int kDirectories = 1000;
+constexpr size_t kDefaultDirectories = 1000;
 constexpr size_t kItemsPerSimulatedInterval = 20000;
 constexpr uint64_t kTimeBase = 132000000000000000ull;  // 2019 as FILETIME
 
@@ -68,14 +68,14 @@ std::u16string MakeName(std::mt19937& random, size_t serial) {
     return name;
 }
 
-void FillDocument(CQmQuorviaDoc& doc, size_t count) {
+void FillDocument(CQmQuorviaDoc& doc, size_t count, size_t directories) {
     std::mt19937 random(20240611);
-    const size_t perDirectory = (count + kDirectories - 1) / kDirectories;
+    const size_t perDirectory = (count + directories - 1) / directories;
     std::vector<qm::QuorviaItemPtr> batch;
     size_t made = 0;
-    for (int dir = 0; dir < kDirectories && made < count; ++dir) {
+    for (size_t dir = 0; dir < directories && made < count; ++dir) {
         const std::u16string directory =
-            u"/home/user/数据/folder " + QString::number(dir).toStdU16String() + u"/";
+            u"/home/user/数据/folder " + QString::number(static_cast<qulonglong>(dir)).toStdU16String() + u"/";
         for (size_t i = 0; i < perDirectory && made < count; ++i, ++made) {
             const uint64_t size = random() % 3 == 0 ? random() % 1024 : random() % (64u << 20);
             const uint64_t time = kTimeBase + (random() % 100000000ull) * 10000000ull;
@@ -94,13 +94,13 @@ void MarkProcessed(CQmQuorviaItem* item) {
     item->SetUpdated(true);
 }
 
-void Run(size_t count) {
-    std::printf("\n== %zu files in %d directories ==\n", count, kDirectories);
+void Run(size_t count, size_t directories) {
+    std::printf("\n== %zu files in %zu directories ==\n", count, directories);
     const size_t heapStart = HeapBytes();
     auto doc = std::make_unique<CQmQuorviaDoc>();
     doc->BeginTask(u"/home/user", 5, true);
     Clock::time_point start = Clock::now();
-    FillDocument(*doc, count);
+    FillDocument(*doc, count, directories);
     const size_t heapDoc = HeapBytes();
     std::printf("document filled                       %9.0f ms   %6.1f bytes/item\n", Milliseconds(start),
                 double(heapDoc - heapStart) / double(count));
@@ -245,11 +245,20 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     qm::RegisterBuiltInEngines();
 
-    std::vector<size_t> counts;
-    for (int i = 1; i < argc; ++i) counts.push_back(std::strtoull(argv[i], nullptr, 10));
-    if (counts.empty()) counts = {100000, 1000000};
+    std::vector<std::pair<size_t, size_t>> counts;
+    for (int i = 1; i < argc; ++i) {
+        char* end = nullptr;
+        const size_t files = std::strtoull(argv[i], &end, 10);
+        const size_t directories = *end == '/' ? std::strtoull(end + 1, nullptr, 10) : kDefaultDirectories;
+        if (files == 0 || directories == 0) {
+            std::fprintf(stderr, "usage: view_bench [file count[/directory count] ...]\n");
+            return 2;
+        }
+        counts.emplace_back(files, directories);
+    }
+    if (counts.empty()) counts = {{100000, kDefaultDirectories}, {1000000, kDefaultDirectories}};
     std::printf("collation locale: %s\n", std::setlocale(LC_COLLATE, nullptr));
-    for (size_t count : counts) Run(count);
+    for (const auto& [files, directories] : counts) Run(files, directories);
     QDir(config).removeRecursively();
     return 0;
 }

@@ -78,7 +78,11 @@ bool CQmQuorviaDoc::BeginTask(std::u16string_view rootDir, int32_t classId, bool
 void CQmQuorviaDoc::AppendItems(std::vector<QuorviaItemPtr>& batch) {
     {
         std::lock_guard guard(lock_);
-        items_.reserve(items_.size() + batch.size());
+        // The enumeration appends once per directory, often a handful of
+        // items; reserving exactly that much would copy the whole array on
+        // every call. Growing by half keeps appends linear.
+        const size_t needed = items_.size() + batch.size();
+        if (needed > items_.capacity()) items_.reserve(std::max(needed, items_.capacity() + items_.capacity() / 2));
         for (QuorviaItemPtr& item : batch) {
             if (item) items_.push_back(std::move(item));
         }
