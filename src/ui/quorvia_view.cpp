@@ -273,7 +273,10 @@ void CQuorviaView::SelectAllItems() {
         selection.append(QItemSelectionRange(model_->index(0, 0, parent),
                                              model_->index(rows - 1, model_->columnCount() - 1, parent)));
     }
-    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    // Each range already spans every column. Asking the selection model to
+    // widen them to rows as well would merge each range into all the ones
+    // before it, which with tens of thousands of directories takes minutes.
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 std::vector<CQmQuorviaItem*> CQuorviaView::GetSelectedItems() const {
