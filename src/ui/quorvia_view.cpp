@@ -72,6 +72,9 @@ void CQuorviaView::SetUpView() {
     addTimer_.setInterval(kViewTickMilliseconds);
     updateTimer_.setInterval(kViewTickMilliseconds);
     connect(&addTimer_, &QTimer::timeout, this, &CQuorviaView::RunAddTick);
+    addSlice_.setSingleShot(true);
+    addSlice_.setInterval(0);
+    connect(&addSlice_, &QTimer::timeout, this, &CQuorviaView::RunAddTick);
     connect(&updateTimer_, &QTimer::timeout, this, &CQuorviaView::RunUpdateTick);
     connect(columns, &QHeaderView::sectionClicked, this, &CQuorviaView::OnHeaderClicked);
     connect(this, &QAbstractItemView::doubleClicked, this, &CQuorviaView::OnActivated);
@@ -87,6 +90,7 @@ bool CQuorviaView::IsUpdateTimerActive() const { return updateTimer_.isActive();
 
 void CQuorviaView::Clear() {
     addTimer_.stop();
+    addSlice_.stop();
     updateTimer_.stop();
     cursor_ = 0;
     model_->Reset();
@@ -105,7 +109,8 @@ void CQuorviaView::BeginAddItems() {
 void CQuorviaView::EndAddItems() {
     QmWaitCursor wait;
     addTimer_.stop();
-    RunAddTick();
+    addSlice_.stop();
+    TakeInItems(std::nullopt);
     cursor_ = 0;
     updateTimer_.start();
     SortByColumn(-1);
@@ -129,16 +134,31 @@ void CQuorviaView::EndHashUpdates() {
 }
 
 void CQuorviaView::RunAddTick() {
+    addSlice_.stop();
+    if (TakeInItems(addBudget_)) addSlice_.start();
+}
+
+// A fast enumeration finds well over a hundred thousand files between two
+// ticks; taking them all in at once would hold the window still for a good
+// part of a second.
+bool CQuorviaView::TakeInItems(std::optional<std::chrono::milliseconds> budget) {
+    const auto start = std::chrono::steady_clock::now();
     const int firstNewGroup = model_->GetGroupCount();
     std::array<CQmQuorviaItem*, kViewBatchSize> batch;
+    bool more = false;
     for (;;) {
         const size_t count = doc_.GetItems(cursor_, batch);
         if (count == 0) break;
         cursor_ += count;
         model_->AppendItems(std::span<CQmQuorviaItem* const>(batch.data(), count));
         if (count < batch.size()) break;
+        if (budget && std::chrono::steady_clock::now() - start >= *budget) {
+            more = true;
+            break;
+        }
     }
     ShowNewGroups(firstNewGroup);
+    return more;
 }
 
 void CQuorviaView::ShowNewGroups(int first) {

@@ -20,7 +20,9 @@
 // GUI thread only.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include <QTimer>
@@ -73,8 +75,13 @@ public:
     // not hold the item.
     bool RemoveItem(CQmQuorviaItem* item);
 
-    // One tick now, as the timer would run it.
+    // One tick now, as the timer would run it. The add tick takes in batches
+    // until the document has no more or its time budget is spent; what is
+    // left is taken in by further slices run from the event loop at once,
+    // so the window repaints and answers input between them.
     void RunAddTick();
+    // The add tick's budget (40 ms unless set; tests set 0 to see slices).
+    void SetAddTickBudget(std::chrono::milliseconds budget) { addBudget_ = budget; }
     void RunUpdateTick();
     bool IsAddTimerActive() const;
     bool IsUpdateTimerActive() const;
@@ -100,12 +107,17 @@ private:
     // Expands and spans the groups from `first` on, which the last add tick
     // created.
     void ShowNewGroups(int first);
+    // Takes in waiting items in batches, all of them or until `budget` is
+    // spent; true when items may be left.
+    bool TakeInItems(std::optional<std::chrono::milliseconds> budget);
     void ApplySortIndicator();
 
     CQmQuorviaDoc& doc_;
     CQmQuorviaModel* model_ = nullptr;  // child of the view
     QTimer addTimer_;
     QTimer updateTimer_;
+    QTimer addSlice_;  // zero-delay single shot: the rest of an add tick
+    std::chrono::milliseconds addBudget_{40};
     // Index into the document of the next item the running tick looks at.
     size_t cursor_ = 0;
     int sortColumn_ = -1;

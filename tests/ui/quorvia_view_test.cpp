@@ -130,6 +130,36 @@ TEST_F(ViewTest, ColumnsSelectionAndIconsAsCreated) {
     EXPECT_EQ(view_->GetSortColumn(), -1);
 }
 
+// A tick whose budget is spent hands the rest to slices run from the event
+// loop, so every item still goes in before the next tick; the end of the
+// enumeration takes in everything at once whatever the budget.
+TEST_F(ViewTest, AnAddTickOverItsBudgetFinishesInSlices) {
+    view_->SetAddTickBudget(std::chrono::milliseconds(0));
+    view_->BeginAddItems();
+    for (int i = 0; i < 250; ++i) Add(u"/slices/f" + std::u16string(QString::number(i).toStdU16String()));
+    view_->RunAddTick();
+    EXPECT_EQ(view_->GetItemCount(), 100) << "one batch, then the budget is spent";
+    EXPECT_TRUE(view_->isExpanded(Model().GroupIndex(0)));
+    for (int i = 0; i < 10 && view_->GetItemCount() < 250; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(view_->GetItemCount(), 250);
+
+    for (int i = 0; i < 250; ++i) Add(u"/slices/g" + std::u16string(QString::number(i).toStdU16String()));
+    view_->RunAddTick();
+    view_->EndAddItems();
+    EXPECT_EQ(view_->GetItemCount(), 500);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view_->GetItemCount(), 500) << "no slice left running after the end";
+    EXPECT_EQ(Doc().GetItemAt(0), Model().ItemAt(Model().index(0, 0, Model().GroupIndex(0))));
+
+    // A new task drops a pending slice with the old rows.
+    view_->BeginAddItems();
+    for (int i = 0; i < 250; ++i) Add(u"/slices/h" + std::u16string(QString::number(i).toStdU16String()));
+    view_->RunAddTick();
+    view_->Clear();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view_->GetItemCount(), 0);
+}
+
 TEST_F(ViewTest, OneAddTickTakesInEveryWaitingItemInBatches) {
     view_->BeginAddItems();
     EXPECT_EQ(Model().headerData(QM_COLUMN_HASH, Qt::Horizontal).toString(), "MD5");
