@@ -60,14 +60,16 @@ void PathAppend(std::u16string& path, std::u16string_view more) {
     path = PathCombine(path, more);
 }
 
-std::u16string PathRemoveFileSpec(std::u16string_view path) {
+std::u16string_view PathFindDirectory(std::u16string_view path) {
     const size_t slash = path.rfind(u'/');
     if (slash == std::u16string_view::npos) return {};
     size_t end = slash;
     while (end > 0 && path[end - 1] == u'/') --end;
-    if (end == 0) return u"/";
-    return std::u16string(path.substr(0, end));
+    if (end == 0) return path.substr(0, 1);  // the root
+    return path.substr(0, end);
 }
+
+std::u16string PathRemoveFileSpec(std::u16string_view path) { return std::u16string(PathFindDirectory(path)); }
 
 std::u16string_view PathFindFileName(std::u16string_view path) {
     size_t end = path.size();

@@ -29,6 +29,9 @@ void PathAppend(std::u16string& path, std::u16string_view more);
 
 // The directory part: "/a/b" -> "/a", "/a" -> "/", "b" -> "", "/a/b/" -> "/a/b".
 std::u16string PathRemoveFileSpec(std::u16string_view path);
+// The same directory part as a view into `path`, for callers that only
+// compare it.
+std::u16string_view PathFindDirectory(std::u16string_view path);
 
 // The last component without trailing separators: "/a/b.txt" -> "b.txt",
 // "/a/b/" -> "b". The root "/" is its own name.

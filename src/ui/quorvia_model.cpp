@@ -20,17 +20,6 @@ namespace qm {
 
 namespace {
 
-// Whether the directory part of `path` (as PathRemoveFileSpec takes it) is
-// `dir`, without making a copy of it: this runs once per row added.
-bool IsInDirectory(std::u16string_view path, std::u16string_view dir) {
-    const size_t slash = path.rfind(u'/');
-    if (slash == std::u16string_view::npos) return dir.empty();
-    size_t end = slash;
-    while (end > 0 && path[end - 1] == u'/') --end;
-    if (end == 0) return dir == u"/";
-    return path.substr(0, end) == dir;
-}
-
 constexpr int kColumnCount = 5;
 // A group row's internal id is 0; a file row's names its group. Qt hashes
 // an index as (row << 4) + column + internal id, so ids 1, 2, 3 … would put
@@ -216,7 +205,7 @@ void CQmQuorviaModel::AppendItems(std::span<CQmQuorviaItem* const> items) {
         // The run of following items of the same directory goes in at once.
         const std::u16string& groupDir = groups_[group].dir;
         size_t end = pos + 1;
-        while (end < items.size() && IsInDirectory(items[end]->GetPath(), groupDir)) ++end;
+        while (end < items.size() && PathFindDirectory(items[end]->GetPath()) == groupDir) ++end;
 
         std::vector<CQmQuorviaItem*>& rows = groups_[group].rows;
         const int first = static_cast<int>(rows.size());
