@@ -2,7 +2,7 @@
 //
 // Two layouts. Hash lines, for every algorithm but 115网盘:
 //
-//     ; Hash: SHA1            (left out in .md5 and .sha1 files)
+//     ; Hash: SHA1            (left out when the name says the algorithm)
 //                             (an empty line)
 //     <hash text>\t\t<path>   (one line per file that has a digest)
 //
@@ -10,19 +10,31 @@
 // SHA-1 of the first 128 KiB, then "|" and each directory below the list's
 // directory. Files are written as UTF-8 with a byte-order mark and CR LF line
 // ends, and read in whatever encoding they come (byte-order mark, else UTF-8
-// when well-formed, else the ANSI code page). The reader also takes the lines
-// of the common checksum tools ("hash *path", "hash  path").
+// when well-formed, else the ANSI code page).
 //
-// Paths in a list are relative to the directory that holds it. Reading, '\'
-// and '/' both separate components (lists written on Windows open here) and
-// "." and ".." resolve. Writing, each path is taken relative to the directory
-// of the file being written, with '/': a file outside that directory gets its
-// full path in a hash line, and ".." directories in a link, so that the list
-// names the same files wherever it is saved.
+// The reader also takes what the everyday checksum tools write: "hash  name"
+// and "hash *name", BSD tag lines "ALG (name) = hash", and SFV lines
+// "name CRC32" in .sfv files. The path field after two tabs, two spaces or
+// " *" is taken exactly as it stands, so that a list never names another
+// file than the one it was written for; only CR and LF end a line, and ';'
+// starts a comment only at the start of a line. A name holding a backslash,
+// a line feed or a carriage return cannot stand in a line as it is: such a
+// line begins with '\' and the name holds "\\", "\n" and "\r" instead, as
+// the common tools write it. Only there is '\' part of a name; in every other
+// line it separates directories, as in lists written on Windows.
+//
+// Paths in a list are relative to the directory that holds it. Reading, '/'
+// (and '\' outside escaped lines) separate components and "." and ".."
+// resolve. Writing, each path is taken relative to the directory of the file
+// being written, with '/': a file outside that directory gets its full path
+// in a hash line, and ".." directories in a link, so that the list names the
+// same files wherever it is saved.
 //
 // CQmQuorviaDoc::LoadHashList and SaveHashList are defined with these.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -36,41 +48,84 @@ inline constexpr std::u16string_view kUnknownFormatText = u"未知的文件格�
 inline constexpr std::u16string_view kInvalidHashText = u"无效的哈希值。";
 inline constexpr std::u16string_view kUnsupportedAlgorithmText = u"不支持的算法类型。";
 
-// Lists whose lines are all empty or begin with "115://" are link lists; an
-// empty list is one too.
+// Lists whose lines are all blank or begin with "115://" (also escaped, as
+// "\\115://") are link lists; an empty list is one too.
 bool IsLinkList(std::span<const std::u16string> lines);
+
+// How the lines of a list are read: the hash-first and tag forms, or SFV.
+enum class ListLineForm { Hash, Sfv };
 
 // Appends one entry to `target` per hash line, resolving paths against the
 // target's root directory and converting each hash text with the algorithm
-// known when its line is read (a "; Hash: name" comment sets it). Fails at
-// the first line with no separator after the hash ("未知的文件格式。") or
-// whose hash field is not an even number of hexadecimal digits
-// ("无效的哈希值。"). `lines` are trimmed; empty lines are skipped.
-bool ParseHashLines(std::span<const std::u16string> lines, CQmQuorviaDoc& target);
+// known when its line is read (a "; Hash: name" comment or a tag sets it).
+// Fails at the first line that fits no form ("未知的文件格式。"), whose hash
+// field is not an even number of hexadecimal digits or does not have the
+// length of the list's algorithm ("无效的哈希值。"), or whose tag names an
+// algorithm the catalogue lacks or another than earlier lines
+// ("不支持的算法类型。"). `lines` are as read: blank lines are skipped, and
+// nothing but a NUL cuts a line short.
+bool ParseHashLines(std::span<const std::u16string> lines, CQmQuorviaDoc& target,
+                    ListLineForm form = ListLineForm::Hash);
 
 // Appends one entry per "115://" line with at least four fields (other lines
 // are skipped) and sets the target's algorithm to 115网盘. A listed file that
-// does not exist carries no error text.
+// does not exist carries no error text. Fails only at an escaped line whose
+// escapes are not "\\", "\n" or "\r".
 bool ParseLinkLines(std::span<const std::u16string> lines, CQmQuorviaDoc& target);
 
-// IsLinkList decides between the two parsers.
-bool ParseListLines(std::span<const std::u16string> lines, CQmQuorviaDoc& target);
+// SFV lines for ListLineForm::Sfv; else IsLinkList decides between the
+// parsers.
+bool ParseListLines(std::span<const std::u16string> lines, CQmQuorviaDoc& target,
+                    ListLineForm form = ListLineForm::Hash);
 
-// False for ".md5" and ".sha1" names (compared ignoring case): those lists
-// carry no "; Hash:" header, the reader takes the algorithm from the name.
-bool ListHasHeader(std::u16string_view listPath);
+// The 1-based line at which the last load or parse of this thread failed; 0
+// when it succeeded or failed elsewhere (the file could not be read, no
+// usable algorithm). The recorded reason stays the text alone, as the window
+// shows it; the command line puts the place before it.
+size_t GetListErrorLine();
+
+// The algorithm a list's name gives when no "; Hash:" comment sets one
+// (ignoring case): the extensions .md4, .md5, .sha1, .sha256, .sha384,
+// .sha512 and .sfv (CRC32), and the names MD5SUMS, SHA1SUMS, SHA256SUMS,
+// SHA384SUMS and SHA512SUMS. QM_HASH_NONE for every other name.
+int32_t AlgorithmFromListName(std::u16string_view listPath);
+// True for ".sfv" names (ignoring case): their lines are read as SFV.
+bool IsSfvListName(std::u16string_view listPath);
+
+// False when the list's name is ".md5" or ".sha1" and says `algorithm`: the
+// reader takes the algorithm from the name then. Every other list carries the
+// "; Hash:" header.
+bool ListHasHeader(std::u16string_view listPath, int32_t algorithm);
 
 // The text of a list written into the directory `baseDir` (absolute), without
 // the byte-order mark.
 std::u16string ComposeHashLines(const CQmQuorviaDoc& doc, std::u16string_view baseDir, bool withHeader);
 std::u16string ComposeLinkLines(const CQmQuorviaDoc& doc, std::u16string_view baseDir);
-// One entry's link as a list in `baseDir` writes it; empty without a digest.
+// One entry's link as a list in `baseDir` writes it, unescaped (as the window
+// copies it); empty without a digest.
 std::u16string ComposeLink115(const CQmQuorviaDoc& doc, const CQmQuorviaItem& item, std::u16string_view baseDir);
+
+// The layouts other tools read, LF line ends, no header:
+//   Sum  "hash  name" with a lower-case hash, as md5sum, sha1sum, sha256sum,
+//        sha384sum and sha512sum write and check them;
+//   Bsd  "ALG (name) = hash" (the algorithm's name in upper case, the hash in
+//        lower case), for every algorithm but 115网盘;
+//   Sfv  "name HASH" with the upper-case CRC32.
+// Names are escaped as in every list. The algorithm is the caller's choice.
+enum class ListFormat { List, Sum, Bsd, Sfv };
+std::u16string ComposeSumLines(const CQmQuorviaDoc& doc, std::u16string_view baseDir);
+std::u16string ComposeBsdLines(const CQmQuorviaDoc& doc, std::u16string_view baseDir);
+std::u16string ComposeSfvLines(const CQmQuorviaDoc& doc, std::u16string_view baseDir);
 
 // Write the list file `path` (UTF-8 with byte-order mark). The old file is
 // replaced only once the new one is completely written.
 bool WriteHashLines(const CQmQuorviaDoc& doc, std::u16string_view path, bool withHeader);
 bool WriteLinkLines(const CQmQuorviaDoc& doc, std::u16string_view path);
+// Writes `path` in one of the other tools' formats (UTF-8 without byte-order
+// mark), paths relative to its directory; ListFormat::List is WriteHashLines
+// or WriteLinkLines as the document's algorithm asks, header as
+// ListHasHeader says.
+bool WriteListFile(const CQmQuorviaDoc& doc, std::u16string_view path, ListFormat format);
 
 // How a path of a list is shown to the user: relative to `baseDir` when the
 // file lies below it, else in full.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -26,6 +27,10 @@ constexpr std::string_view kBom = "\xEF\xBB\xBF";
 std::u16string U(const fs::path& path) { return PathFromOs(path.string()); }
 
 std::string Utf8(std::u16string_view text) { return Utf16ToUtf8(text); }
+
+size_t HashTextLengthOf(int32_t algorithm) {
+    return 2 * static_cast<size_t>(GetHashCatalog().CreateObject(algorithm)->GetHashSize());
+}
 
 class HashListTest : public ::testing::Test {
 protected:
@@ -119,11 +124,19 @@ TEST_F(HashListTest, HeaderDependsOnTheExtension) {
     const std::u16string txt = U(dir_ / "x.txt");
     ASSERT_TRUE(doc.SaveHashList(&txt));
     EXPECT_EQ(test::ReadBytes(dir_ / "x.txt"), std::string(kBom) + "; Hash: MD5\r\n\r\n" + line);
-    for (const char* name : {"x.md5", "X.MD5", "x.Sha1"}) {
+    for (const char* name : {"x.md5", "X.MD5"}) {
         const std::u16string path = U(dir_ / name);
         ASSERT_TRUE(doc.SaveHashList(&path));
         EXPECT_EQ(test::ReadBytes(dir_ / name), std::string(kBom) + line) << name;
     }
+    // A name that says another algorithm gets the header, or the list
+    // would read back as that algorithm.
+    const std::u16string sha1Name = U(dir_ / "x.Sha1");
+    ASSERT_TRUE(doc.SaveHashList(&sha1Name));
+    EXPECT_EQ(test::ReadBytes(dir_ / "x.Sha1"), std::string(kBom) + "; Hash: MD5\r\n\r\n" + line);
+    CQmQuorviaDoc reread;
+    ASSERT_EQ(Load(reread, "x.Sha1", test::ReadBytes(dir_ / "x.Sha1")), u"");
+    EXPECT_EQ(reread.GetAlgorithm(), QM_HASH_MD5);
     // The header names the algorithm in upper case; a null path saves again
     // under the current list path.
     CQmQuorviaDoc sha;
@@ -176,13 +189,14 @@ TEST_F(HashListTest, HashCommentsInAnyCaseAndWithDashes) {
 TEST_F(HashListTest, BlankAndCommentLinesAndSemicolonsInPaths) {
     CQmQuorviaDoc doc;
     EXPECT_EQ(Load(doc, "l.sha1",
-                   "\r\n; just a note\r\n   \t\r\n" + std::string(40, '1') + "\t\ta;b.txt ; comment\r\n\r\n" +
-                       std::string(40, '2') + "\t\t c.txt\r\n;\r\n"),
+                   "\r\n; just a note\r\n   \t\r\n" + std::string(40, '1') + "\t\ta;b.txt ; not a comment\r\n\r\n" +
+                       std::string(40, '2') + "\t\t c.txt\r\n;\r\n  \t; indented note\r\n"),
               u"");
     ASSERT_EQ(doc.GetItemCount(), 2u);
-    // Cut at the ';', the spaces before it stay part of the name.
-    EXPECT_EQ(doc.GetItemAt(0)->GetPath(), U(dir_ / "a"));
-    EXPECT_EQ(doc.GetItemAt(1)->GetPath(), U(dir_ / "c.txt"));
+    // A ';' past the start of a line is part of the name, and so is
+    // everything after the two tabs.
+    EXPECT_EQ(doc.GetItemAt(0)->GetPath(), U(dir_ / "a;b.txt ; not a comment"));
+    EXPECT_EQ(doc.GetItemAt(1)->GetPath(), U(dir_ / " c.txt"));
 }
 
 TEST_F(HashListTest, ParseFailures) {
@@ -426,6 +440,259 @@ TEST_F(HashListTest, HundredMebibytesOfOneLine) {
     const std::u16string path = U(dir_.Write("big.txt", bytes));
     EXPECT_FALSE(doc.LoadHashList(path));
     EXPECT_EQ(GetLastErrorText(), u"文件 " + path + u" 超过最大限制");
+}
+
+// What a list says about its entries, one text per entry: the path below
+// the list's folder and the hash text.
+std::vector<std::string> Entries(const CQmQuorviaDoc& doc, const fs::path& root) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i < doc.GetItemCount(); ++i) {
+        const CQmQuorviaItem* item = doc.GetItemAt(i);
+        std::u16string hash;
+        GetHashValueText(doc.GetAlgorithm(), item->GetHash(), static_cast<uint32_t>(doc.GetDigestSize()), hash);
+        const std::string path = Utf8(item->GetPath());
+        const std::string base = root.string() + "/";
+        out.push_back((path.rfind(base, 0) == 0 ? path.substr(base.size()) : path) + "=" + Utf8(hash));
+    }
+    return out;
+}
+
+// The path field after two tabs, two spaces or " *" is the name as it
+// stands: a leading '*' or blank, a trailing blank and a ';' belong to it.
+// Only after another separator are blanks and '*' skipped.
+TEST_F(HashListTest, NamesAreTakenExactlyAfterTheSeparator) {
+    const std::string h = "900150983cd24fb0d6963f7d28e17f72";
+    const std::string H = "900150983CD24FB0D6963F7D28E17F72";
+    CQmQuorviaDoc doc;
+    ASSERT_EQ(Load(doc, "l.md5",
+                   h + "  *star.txt\n" +             // text mode, name begins with '*'
+                       h + "   lead.txt\n" +         // text mode, name begins with a space
+                       h + "  trail.txt \r\n" +      // only CR and LF end the line
+                       h + "  semi;colon.txt\n" +    // ';' is no comment here
+                       h + " * lead.txt\n" +         // binary mode
+                       h + " **star.txt\n" +         // binary mode, name begins with '*'
+                       H + "\t\t\ttab first\n" +     // our own lines
+                       H + "\t\t*star.txt \n" +
+                       "  " + h + " *star.txt\n" +   // leading blanks of a line are skipped
+                       h + "\t *plain.txt\n" +       // another separator: blanks and '*' skipped
+                       h + " \t two  spaces \n"),
+              u"");
+    const std::string v = "=" + H;
+    EXPECT_EQ(Entries(doc, dir_.path()),
+              (std::vector<std::string>{"*star.txt" + v, " lead.txt" + v, "trail.txt " + v, "semi;colon.txt" + v,
+                                        " lead.txt" + v, "*star.txt" + v, "\ttab first" + v, "*star.txt " + v,
+                                        "star.txt" + v, "plain.txt" + v, "two  spaces " + v}));
+    // A separator with nothing after it names no file.
+    EXPECT_EQ(Load(doc, "l.md5", h + "  \n"), u"<failed:未知的文件格式。>");
+    EXPECT_EQ(Load(doc, "l.md5", h + " *\n"), u"<failed:未知的文件格式。>");
+}
+
+// Lines that begin with '\' hold "\\", "\n" and "\r" for a backslash, a
+// line feed and a carriage return; in every other line '\' separates
+// directories. Writing, such names make escaped lines in every layout.
+TEST_F(HashListTest, EscapedNamesReadAndWrite) {
+    const std::string h(40, 'a');
+    const std::string v = "=" + std::string(40, 'A');
+    CQmQuorviaDoc doc;
+    ASSERT_EQ(Load(doc, "l.sha1",
+                   "\\" + h + "  back\\\\slash.txt\n" +
+                       "\\" + h + " *line\\nbreak\\r.txt\n" +
+                       "\\" + h + "  dir/\\\\lead\n" +
+                       h + "  win\\dir\\file.txt\n"),
+              u"");
+    EXPECT_EQ(Entries(doc, dir_.path()), (std::vector<std::string>{"back\\slash.txt" + v, "line\nbreak\r.txt" + v,
+                                                                   "dir/\\lead" + v, "win/dir/file.txt" + v}));
+    // An escape the tools never write is not guessed at.
+    EXPECT_EQ(Load(doc, "l.sha1", h + "  ok\n\\" + h + "  a\\tb\n"), u"<failed:未知的文件格式。>");
+    EXPECT_EQ(GetListErrorLine(), 2u);
+    EXPECT_EQ(Load(doc, "l.sha1", "\\" + h + "  trailing\\\n"), u"<failed:未知的文件格式。>");
+
+    CQmQuorviaDoc saved;
+    ASSERT_TRUE(saved.BeginTask(U(dir_.path()), QM_HASH_SHA1, true));
+    AddItem(saved, U(dir_ / "a\\b"), 1);
+    AddItem(saved, U(dir_ / "x\ny\rz"), 1);
+    AddItem(saved, U(dir_ / "plain"), 1);
+    const std::string hash = Utf8(HashOf(saved, *saved.GetItemAt(0)));
+    std::string lower = hash;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(Utf8(ComposeHashLines(saved, U(dir_.path()), false)),
+              "\\" + hash + "\t\ta\\\\b\r\n\\" + hash + "\t\tx\\ny\\rz\r\n" + hash + "\t\tplain\r\n");
+    EXPECT_EQ(Utf8(ComposeSumLines(saved, U(dir_.path()))),
+              "\\" + lower + "  a\\\\b\n\\" + lower + "  x\\ny\\rz\n" + lower + "  plain\n");
+    EXPECT_EQ(Utf8(ComposeBsdLines(saved, U(dir_.path()))),
+              "\\SHA1 (a\\\\b) = " + lower + "\n\\SHA1 (x\\ny\\rz) = " + lower + "\nSHA1 (plain) = " + lower + "\n");
+    const std::u16string listPath = U(dir_ / "l.txt");
+    ASSERT_TRUE(saved.SaveHashList(&listPath));
+    CQmQuorviaDoc loaded;
+    ASSERT_TRUE(loaded.LoadHashList(listPath)) << Utf8(GetLastErrorText());
+    ASSERT_EQ(loaded.GetItemCount(), 3u);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(loaded.GetItemAt(i)->GetPath(), saved.GetItemAt(i)->GetPath());
+}
+
+// A hash field must have the length of the list's algorithm, also when the
+// algorithm is only named after the line.
+TEST_F(HashListTest, HashLengthMustFitTheAlgorithm) {
+    CQmQuorviaDoc doc;
+    const std::string md5(32, 'b'), sha1(40, 'c');
+    EXPECT_EQ(Load(doc, "l.md5", md5 + "  a\n" + sha1 + "  b\n"), u"<failed:无效的哈希值。>");
+    EXPECT_EQ(GetListErrorLine(), 2u);
+    EXPECT_EQ(doc.GetItemCount(), 0u);
+    EXPECT_EQ(Load(doc, "l.txt", "; Hash: CRC32\n\n123456  a\n"), u"<failed:无效的哈希值。>");
+    EXPECT_EQ(GetListErrorLine(), 3u);
+    EXPECT_EQ(Load(doc, "l.txt", "; Hash: CRC32\n\n0000123456  a\n"), u"<failed:无效的哈希值。>");
+    // Entries before the comment are checked against it.
+    EXPECT_EQ(Load(doc, "l.txt", md5 + "  a\n" + sha1 + "  b\n; Hash: SHA1\n"), u"<failed:无效的哈希值。>");
+    EXPECT_EQ(GetListErrorLine(), 1u);
+    EXPECT_EQ(Load(doc, "l.txt", "; Hash: CRC32\n\n00ABCDEF  a\n"), u"");
+    EXPECT_EQ(GetListErrorLine(), 0u);
+    EXPECT_EQ(Entries(doc, dir_.path()), std::vector<std::string>{"a=00ABCDEF"});
+}
+
+// The algorithm from the list's name when no comment sets one.
+TEST_F(HashListTest, AlgorithmFromTheListName) {
+    const struct {
+        const char* name;
+        int32_t algorithm;
+    } cases[] = {
+        {"l.md4", QM_HASH_MD4},       {"l.MD5", QM_HASH_MD5},       {"l.sha1", QM_HASH_SHA1},
+        {"l.Sha256", QM_HASH_SHA256}, {"l.sha384", QM_HASH_SHA384}, {"l.SHA512", QM_HASH_SHA512},
+        {"l.sfv", QM_HASH_CRC32},     {"MD5SUMS", QM_HASH_MD5},     {"sha1sums", QM_HASH_SHA1},
+        {"SHA256SUMS", QM_HASH_SHA256}, {"Sha384Sums", QM_HASH_SHA384}, {"SHA512SUMS", QM_HASH_SHA512},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(AlgorithmFromListName(U(dir_ / c.name)), c.algorithm);
+        const size_t length = HashTextLengthOf(c.algorithm);
+        CQmQuorviaDoc doc;
+        const std::string line = IsSfvListName(U(dir_ / c.name)) ? "f " + std::string(length, '1')
+                                                                 : std::string(length, '1') + "  f";
+        EXPECT_EQ(Load(doc, c.name, line + "\n"), u"");
+        EXPECT_EQ(doc.GetAlgorithm(), c.algorithm);
+    }
+    for (const char* other : {"l.txt", "MD5SUMS.txt", "x.sha", "SUMS", "l.sfv.txt"}) {
+        EXPECT_EQ(AlgorithmFromListName(U(dir_ / other)), QM_HASH_NONE) << other;
+    }
+    CQmQuorviaDoc txt;
+    EXPECT_EQ(Load(txt, "l.txt", std::string(32, '1') + "  f\n"), u"<failed:不支持的算法类型。>");
+    EXPECT_EQ(GetListErrorLine(), 0u);
+}
+
+// "ALG (name) = hash": the tag names the algorithm as the comment does; the
+// name runs from the first " (" to the last ") = ".
+TEST_F(HashListTest, BsdTagLines) {
+    const std::string md5(32, 'd'), sha256(64, 'e');
+    CQmQuorviaDoc doc;
+    ASSERT_EQ(Load(doc, "tags.txt",
+                   "SHA256 (a (1).txt) = " + sha256 + "\n" + "SHA-256 ( x) = y) = " + sha256 + "\n" +
+                       "sha256   (pad) = " + sha256 + "\n" + "\\SHA256 (line\\nbreak) = " + sha256 + "\n"),
+              u"");
+    EXPECT_EQ(doc.GetAlgorithm(), QM_HASH_SHA256);
+    const std::string v = "=" + std::string(64, 'E');
+    EXPECT_EQ(Entries(doc, dir_.path()),
+              (std::vector<std::string>{"a (1).txt" + v, " x) = y" + v, "pad" + v, "line\nbreak" + v}));
+    // The tag wins over the name's algorithm when it comes first.
+    CQmQuorviaDoc named;
+    EXPECT_EQ(Load(named, "l.sha1", "MD5 (f) = " + md5 + "\n"), u"");
+    EXPECT_EQ(named.GetAlgorithm(), QM_HASH_MD5);
+
+    EXPECT_EQ(Load(doc, "l.txt", "BLAKE2 (f) = " + md5 + "\n"), u"<failed:不支持的算法类型。>");
+    EXPECT_EQ(GetListErrorLine(), 1u);
+    EXPECT_EQ(Load(doc, "l.txt", "MD5 (f) = " + md5 + "\nSHA256 (f) = " + sha256 + "\n"),
+              u"<failed:不支持的算法类型。>");
+    EXPECT_EQ(GetListErrorLine(), 2u);
+    EXPECT_EQ(Load(doc, "l.txt", "MD5 (f) = " + sha256 + "\n"), u"<failed:无效的哈希值。>");
+    EXPECT_EQ(Load(doc, "l.txt", "MD5 (f) = xyz\n"), u"<failed:无效的哈希值。>");
+    EXPECT_EQ(Load(doc, "l.txt", "MD5 () = " + md5 + "\n"), u"<failed:未知的文件格式。>");
+    EXPECT_EQ(Load(doc, "l.txt", "MD5 (f) " + md5 + "\n"), u"<failed:无效的哈希值。>");
+}
+
+// SFV in .sfv files: the name, a space and eight hexadecimal digits; ';'
+// first on a line starts a comment.
+TEST_F(HashListTest, SfvLines) {
+    CQmQuorviaDoc doc;
+    ASSERT_EQ(Load(doc, "l.SFV",
+                   "; Generated by a tool\n;\n;  3  12:00 2026-01-01 a b.txt\n"
+                   "a b.txt 352441C2\n lead.txt 352441c2\ntrail.txt  352441C2\r\n"
+                   "semi;colon 352441C2\n\\;first 352441C2\n\\back\\\\slash 352441C2\n  ; indented comment\n"),
+              u"");
+    EXPECT_EQ(doc.GetAlgorithm(), QM_HASH_CRC32);
+    const std::string v = "=352441C2";
+    EXPECT_EQ(Entries(doc, dir_.path()),
+              (std::vector<std::string>{"a b.txt" + v, " lead.txt" + v, "trail.txt " + v, "semi;colon" + v,
+                                        ";first" + v, "back\\slash" + v}));
+    EXPECT_EQ(Load(doc, "l.sfv", "a.txt 352441C2\nnospace\n"), u"<failed:未知的文件格式。>");
+    EXPECT_EQ(GetListErrorLine(), 2u);
+    EXPECT_EQ(Load(doc, "l.sfv", "a.txt 35244\n"), u"<failed:无效的哈希值。>");
+    EXPECT_EQ(Load(doc, "l.sfv", "a.txt 352441C2 " + std::string(32, '0') + "\n"), u"<failed:无效的哈希值。>");
+    EXPECT_EQ(Load(doc, "l.sfv", std::string(8, '0') + "  hash-first\n"), u"<failed:无效的哈希值。>");
+    // An empty SFV list is an empty CRC32 list, not a link list.
+    EXPECT_EQ(Load(doc, "empty.sfv", "; nothing\n"), u"");
+    EXPECT_EQ(doc.GetAlgorithm(), QM_HASH_CRC32);
+    EXPECT_EQ(doc.GetItemCount(), 0u);
+
+    CQmQuorviaDoc saved;
+    ASSERT_TRUE(saved.BeginTask(U(dir_.path()), QM_HASH_CRC32, true));
+    AddItem(saved, U(dir_ / " lead;"), 1);
+    AddItem(saved, U(dir_ / " ;x"), 1);
+    AddItem(saved, U(dir_ / "a\\b"), 1);
+    const std::string hash = Utf8(HashOf(saved, *saved.GetItemAt(0)));
+    EXPECT_EQ(Utf8(ComposeSfvLines(saved, U(dir_.path()))),
+              " lead; " + hash + "\n\\ ;x " + hash + "\n\\a\\\\b " + hash + "\n");
+    const std::u16string sfv = U(dir_ / "out.sfv");
+    ASSERT_TRUE(WriteListFile(saved, sfv, ListFormat::Sfv));
+    CQmQuorviaDoc loaded;
+    ASSERT_TRUE(loaded.LoadHashList(sfv)) << Utf8(GetLastErrorText());
+    EXPECT_EQ(Entries(loaded, dir_.path()), Entries(saved, dir_.path()));
+}
+
+// Formats the reader does not take fail as a whole, with a line.
+TEST_F(HashListTest, UnreadFormatsFailWhole) {
+    MakeFile("f");
+    const std::string md5(32, '1'), sha1(40, '2');
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::u16string_view text;
+        size_t line;
+    } cases[] = {
+        {"two.md5", md5 + "  f\n" + md5 + " " + sha1 + " f\n", kUnknownFormatText, 2},
+        {"two.txt", "; Hash: MD5\n" + md5 + "\t" + md5 + "  f\n", kUnknownFormatText, 2},
+        {"crc-md5.md5", "12345678 " + md5 + "  f\n", kUnknownFormatText, 1},
+        {"crc-md5.txt", "; Hash: MD5\n12345678  " + md5 + "  f\n", kInvalidHashText, 2},
+        {"name-first.md5", "f  " + md5 + "  " + sha1 + "\n", kInvalidHashText, 1},
+        {"magnet.md5", "magnet:?xt=urn:btih:" + sha1 + "&dn=f\n", kUnknownFormatText, 1},
+        {"ed2k.md5", "ed2k://|file|f|3|" + md5 + "|/\n", kUnknownFormatText, 1},
+        {"ed2k.txt", "ed2k://|file|a b|3|" + md5 + "|/\n", kInvalidHashText, 1},
+        {"deep.txt", "%%%% HASHDEEP-1.0\n%%%% size,md5,filename\n3," + md5 + ",f\n", kInvalidHashText, 1},
+        {"deep.md5", "3," + md5 + ",f\n", kUnknownFormatText, 1},
+    };
+    for (const auto& c : cases) {
+        CQmQuorviaDoc doc;
+        EXPECT_EQ(Load(doc, c.name, c.bytes), u"<failed:" + std::u16string(c.text) + u">") << c.name;
+        EXPECT_EQ(GetListErrorLine(), c.line) << c.name;
+        EXPECT_EQ(doc.GetItemCount(), 0u) << c.name;
+    }
+}
+
+// Links keep names that cannot stand in a line as escaped lines too.
+TEST_F(HashListTest, LinksWithEscapedNames) {
+    CQmQuorviaDoc doc;
+    ASSERT_TRUE(doc.BeginTask(U(dir_.path()), QM_HASH_115, true));
+    AddItem(doc, U(dir_ / "d\\x/a\nb"), 1);
+    AddItem(doc, U(dir_ / "trail /c "), 2);
+    const std::string text = Utf8(ComposeLinkLines(doc, U(dir_.path())));
+    EXPECT_EQ(text.rfind("\\115://a\\nb|", 0), 0u) << text;
+    EXPECT_NE(text.find("|d\\\\x\r\n115://c |"), std::string::npos) << text;
+    // The link the window copies stays as the name is.
+    const std::string copied = Utf8(ComposeLink115(doc, *doc.GetItemAt(0), U(dir_.path())));
+    EXPECT_EQ(copied.rfind("115://a\nb|", 0), 0u) << copied;
+    EXPECT_EQ(copied.substr(copied.size() - 4), "|d\\x");
+    const std::u16string listPath = U(dir_ / "links.txt");
+    ASSERT_TRUE(doc.SaveHashList(&listPath));
+    CQmQuorviaDoc loaded;
+    ASSERT_TRUE(loaded.LoadHashList(listPath)) << Utf8(GetLastErrorText());
+    EXPECT_EQ(loaded.GetAlgorithm(), QM_HASH_115);
+    EXPECT_EQ(Entries(loaded, dir_.path()), Entries(doc, dir_.path()));
 }
 
 }  // namespace
