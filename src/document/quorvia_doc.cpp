@@ -96,20 +96,41 @@ void CQmQuorviaDoc::AppendItem(QuorviaItemPtr item) {
     items_.push_back(std::move(item));
 }
 
-bool CQmQuorviaDoc::ReplaceItems(std::span<CQmQuorviaItem* const> order) {
+namespace {
+
+// True when places[i] is where order[i] stands in `items`, for every i, and
+// no place comes twice: then `order` names each item exactly once.
+bool PlacesMatch(const std::vector<QuorviaItemPtr>& items, std::span<CQmQuorviaItem* const> order,
+                 std::span<const uint32_t> places) {
+    if (places.size() != order.size()) return false;
+    std::vector<bool> seen(items.size(), false);
+    for (size_t i = 0; i < order.size(); ++i) {
+        const uint32_t place = places[i];
+        if (place >= items.size() || seen[place] || items[place].get() != order[i]) return false;
+        seen[place] = true;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CQmQuorviaDoc::ReplaceItems(std::span<CQmQuorviaItem* const> order, std::span<const uint32_t> places) {
     std::lock_guard guard(lock_);
     if (order.size() != items_.size()) return false;
 
     // Every pointer of `order` must name one of our items, each once;
-    // anything else would leave an item without an owner or with two. Both
-    // sets sorted by address are equal exactly when that holds, which costs
-    // two sorts of plain pointers instead of a search per item.
-    std::vector<const CQmQuorviaItem*> ours(items_.size());
-    for (size_t i = 0; i < items_.size(); ++i) ours[i] = items_[i].get();
-    std::vector<const CQmQuorviaItem*> theirs(order.begin(), order.end());
-    std::sort(ours.begin(), ours.end());
-    std::sort(theirs.begin(), theirs.end());
-    if (ours != theirs) return false;
+    // anything else would leave an item without an owner or with two.
+    // Without places that hold, both sets sorted by address are equal
+    // exactly when that is so, which costs two sorts of plain pointers
+    // instead of a search per item.
+    if (!PlacesMatch(items_, order, places)) {
+        std::vector<const CQmQuorviaItem*> ours(items_.size());
+        for (size_t i = 0; i < items_.size(); ++i) ours[i] = items_[i].get();
+        std::vector<const CQmQuorviaItem*> theirs(order.begin(), order.end());
+        std::sort(ours.begin(), ours.end());
+        std::sort(theirs.begin(), theirs.end());
+        if (ours != theirs) return false;
+    }
 
     // `order` is a permutation of what items_ owns, so handing each pointer
     // from its old slot to its new one loses and doubles nothing; nothing

@@ -64,8 +64,10 @@ public:
     void AppendItem(QuorviaItemPtr item);
     // Puts the document's own items into a new order. `order` must hold every
     // item of the document exactly once; otherwise nothing changes and the
-    // result is false.
-    bool ReplaceItems(std::span<CQmQuorviaItem* const> order);
+    // result is false. `places`, when given, says where each item of `order`
+    // stands now; when it is right the check costs one look per item instead
+    // of sorting both sets, and when it is not it is ignored.
+    bool ReplaceItems(std::span<CQmQuorviaItem* const> order, std::span<const uint32_t> places = {});
     // Removes and destroys `item`: file count - 1, total bytes - its length,
     // modified. Selected bytes stay. False when the item is not here.
     bool RemoveItem(const CQmQuorviaItem* item);

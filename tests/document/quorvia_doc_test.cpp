@@ -219,6 +219,21 @@ TEST(DocumentTest, ReplaceItemsAcceptsOnlyAPermutationOfItsOwnItems) {
         EXPECT_EQ(f.doc.GetItemAt(0), f.items[2]) << "nothing changed";
         EXPECT_EQ(f.doc.GetItemCount(), 3u);
     }
+
+    // Places that tell where each item stands now; wrong ones are only a
+    // missed shortcut, never a reason to accept a wrong order.
+    const std::vector<uint32_t> right = {2, 1, 0};  // items 0, 1, 2 stand at 2, 1, 0
+    ASSERT_TRUE(f.doc.ReplaceItems(std::vector<CQmQuorviaItem*>{f.items[0], f.items[1], f.items[2]}, right));
+    EXPECT_EQ(f.doc.GetItemAt(0), f.items[0]);
+    EXPECT_EQ(f.doc.GetItemAt(2), f.items[2]);
+    const std::vector<uint32_t> wrong = {0, 0, 7};
+    ASSERT_TRUE(f.doc.ReplaceItems(std::vector<CQmQuorviaItem*>{f.items[1], f.items[2], f.items[0]}, wrong));
+    EXPECT_EQ(f.doc.GetItemAt(0), f.items[1]);
+    EXPECT_EQ(f.doc.GetItemAt(2), f.items[0]);
+    const std::vector<uint32_t> plausible = {0, 0, 1};
+    EXPECT_FALSE(f.doc.ReplaceItems(std::vector<CQmQuorviaItem*>{f.items[1], f.items[1], f.items[2]}, plausible));
+    EXPECT_FALSE(f.doc.ReplaceItems(std::vector<CQmQuorviaItem*>{f.items[1], f.items[2]}, plausible));
+    EXPECT_EQ(f.doc.GetItemAt(0), f.items[1]) << "nothing changed";
 }
 
 TEST(DocumentTest, SelectionAndHashedChecks) {
