@@ -11,6 +11,7 @@ packages=(
   qt6-base-dev qt6-translations-l10n libqt6svg6 fonts-wqy-microhei
   libcanberra-dev
   dbus-daemon
+  rhash
 )
 
 missing=()

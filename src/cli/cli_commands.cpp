@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -140,6 +141,72 @@ int RunAlgorithms() {
 }
 
 
+namespace {
+
+// The name of `algorithm` in the catalogue, empty when it is not there.
+std::u16string CatalogueName(int32_t algorithm) {
+    const CQmHashCatalog& catalog = GetHashCatalog();
+    const HashClassEntry* entry = catalog.Contains(algorithm) ? catalog.GetAt(catalog.IndexOf(algorithm)) : nullptr;
+    return entry ? std::u16string(entry->name) : std::u16string();
+}
+
+// Whether `--format` can carry `algorithm`, and whether a list written under
+// the -o name reads back: sum lines name no algorithm, so the list's name
+// must; SFV lines are read only in .sfv files, and other lines not there.
+bool CheckListFormat(const Options& options, int32_t algorithm) {
+    static constexpr int32_t kSumAlgorithms[] = {QM_HASH_MD5, QM_HASH_SHA1, QM_HASH_SHA256, QM_HASH_SHA384,
+                                                 QM_HASH_SHA512};
+    switch (options.format) {
+    case ListFormat::List:
+        break;
+    case ListFormat::Sum:
+        if (std::find(std::begin(kSumAlgorithms), std::end(kSumAlgorithms), algorithm) == std::end(kSumAlgorithms)) {
+            std::u16string names;
+            for (int32_t id : kSumAlgorithms) {
+                if (!names.empty()) names += u"、";
+                names += CatalogueName(id);
+            }
+            PrintErr(FormatText(u"--format=sum 只支持 %s。\n", names));
+            return false;
+        }
+        break;
+    case ListFormat::Bsd:
+        if (algorithm == QM_HASH_115) {
+            PrintErr(FormatText(u"--format=bsd 不支持 %s。\n", CatalogueName(QM_HASH_115)));
+            return false;
+        }
+        break;
+    case ListFormat::Sfv:
+        if (algorithm != QM_HASH_CRC32) {
+            PrintErr(FormatText(u"--format=sfv 只支持 %s。\n", CatalogueName(QM_HASH_CRC32)));
+            return false;
+        }
+        break;
+    }
+    if (!options.hasOutput) return true;
+    const bool sfvName = IsSfvListName(options.output);
+    if (options.format == ListFormat::Sfv && !sfvName) {
+        PrintErr(u"--format=sfv 的列表文件名须以 .sfv 结尾，否则读不回来。\n");
+        return false;
+    }
+    if (options.format != ListFormat::Sfv && sfvName) {
+        PrintErr(u"以 .sfv 结尾的列表文件只能用 --format=sfv 写出。\n");
+        return false;
+    }
+    if (options.format == ListFormat::Sum && AlgorithmFromListName(options.output) != algorithm) {
+        std::u16string name = CatalogueName(algorithm);
+        std::u16string lower = name;
+        for (char16_t& c : lower) {
+            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+        }
+        PrintErr(FormatText(u"--format=sum 的列表不记录算法，文件名须表明算法（如 *.%s 或 %sSUMS）。\n", lower, name));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 // The wait loop every run needs; its failure is reported here.
 static bool InitEventLoop(EventLoop& loop) {
     if (loop.Init()) return true;
@@ -162,6 +229,8 @@ int RunHash(const Options& options) {
         algorithm = doc.GetAlgorithm();
         if (!GetHashCatalog().Contains(algorithm)) algorithm = QM_HASH_SHA1;
     }
+
+    if (!CheckListFormat(options, algorithm)) return kExitUsage;
 
     std::vector<std::u16string> paths;
     paths.reserve(options.paths.size());
@@ -208,13 +277,29 @@ int RunHash(const Options& options) {
 
     int exitCode = allHashed ? kExitOk : kExitFailed;
     if (options.hasOutput) {
-        if (!doc.SaveHashList(&options.output)) {
+        const bool written = options.format == ListFormat::List ? doc.SaveHashList(&options.output)
+                                                                : WriteListFile(doc, MakeAbsolute(options.output), options.format);
+        if (!written) {
             PrintLastError();
             exitCode = kExitUsage;
         }
     } else {
-        const std::u16string text = doc.GetAlgorithm() == QM_HASH_115 ? ComposeLinkLines(doc, check.commonRoot)
-                                                                       : ComposeHashLines(doc, check.commonRoot, true);
+        std::u16string text;
+        switch (options.format) {
+        case ListFormat::List:
+            text = doc.GetAlgorithm() == QM_HASH_115 ? ComposeLinkLines(doc, check.commonRoot)
+                                                     : ComposeHashLines(doc, check.commonRoot, true);
+            break;
+        case ListFormat::Sum:
+            text = ComposeSumLines(doc, check.commonRoot);
+            break;
+        case ListFormat::Bsd:
+            text = ComposeBsdLines(doc, check.commonRoot);
+            break;
+        case ListFormat::Sfv:
+            text = ComposeSfvLines(doc, check.commonRoot);
+            break;
+        }
         std::string bytes;
         if (!EncodeText(text, false, QM_ENC_UTF8, bytes) || !WriteAll(STDOUT_FILENO, bytes)) {
             if (bytes.empty()) PrintLastError();
@@ -231,8 +316,18 @@ int RunVerify(const Options& options) {
     RegisterBuiltInEngines();
     CQmQuorviaDoc& doc = GetQuorviaDoc();
     if (!doc.LoadHashList(MakeAbsolute(options.list))) {
-        PrintLastError();
+        // The place first, as compilers name it, so the line can be found;
+        // the window shows the recorded text alone.
+        const size_t line = GetListErrorLine();
+        std::u16string place;
+        if (line != 0) place = FormatText(u"%s:%llu: ", options.list, static_cast<unsigned long long>(line));
+        PrintErr(place + GetLastErrorText() + u"\n");
         return kExitUsage;
+    }
+    if (doc.GetItemCount() == 0) {
+        // Nothing checked is no success.
+        PrintErr(u"校验列表中没有文件。\n");
+        return kExitFailed;
     }
     EventLoop loop;
     if (!InitEventLoop(loop)) return kExitUsage;

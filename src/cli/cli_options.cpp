@@ -50,6 +50,31 @@ bool ParseHash(std::span<const char* const> args, Options& options, std::u16stri
         if (taken == 0) taken = takeValue("-o", "--output", options.output, options.hasOutput);
         if (taken < 0) return false;
         if (taken > 0) continue;
+        if (arg == "--format" || arg.substr(0, 9) == "--format=") {
+            std::string_view value;
+            if (arg == "--format") {
+                if (i + 1 >= args.size()) {
+                    error = u"选项 --format 缺少参数。";
+                    return false;
+                }
+                value = args[++i];
+            } else {
+                value = arg.substr(9);
+            }
+            if (value == "list") {
+                options.format = ListFormat::List;
+            } else if (value == "sum") {
+                options.format = ListFormat::Sum;
+            } else if (value == "bsd") {
+                options.format = ListFormat::Bsd;
+            } else if (value == "sfv") {
+                options.format = ListFormat::Sfv;
+            } else {
+                error = FormatText(u"未知的列表格式：%s（可用 list、sum、bsd、sfv）", Utf8ToUtf16Lossy(value));
+                return false;
+            }
+            continue;
+        }
         if (arg == "--no-recurse") {
             options.recurse = false;
             continue;
@@ -120,7 +145,7 @@ bool ParseOptions(std::span<const char* const> args, Options& options, std::u16s
 
 std::u16string UsageText() {
     return u"用法：\n"
-           u"  quorvia-cli hash [-a 算法] [--no-recurse] [-o 列表文件] 路径...\n"
+           u"  quorvia-cli hash [-a 算法] [--format=list|sum|bsd|sfv] [--no-recurse] [-o 列表文件] 路径...\n"
            u"  quorvia-cli verify 列表文件\n"
            u"  quorvia-cli algorithms\n"
            u"  quorvia-cli --help | --version\n";

@@ -1,6 +1,6 @@
 // The command line of quorvia-cli:
 //
-//   quorvia-cli hash [-a NAME] [--no-recurse] [-o LIST] PATH...
+//   quorvia-cli hash [-a NAME] [--format=FORMAT] [--no-recurse] [-o LIST] PATH...
 //   quorvia-cli verify LIST
 //   quorvia-cli algorithms
 //   quorvia-cli --help | --version
@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "document/hash_list.h"
+
 namespace qm::cli {
 
 enum class Command { None, Hash, Verify, Algorithms, Help, Version };
@@ -22,6 +24,7 @@ struct Options {
     bool hasAlgorithm = false;
     std::u16string algorithm;  // as given: "sha-256", "SHA256", "115"
     bool recurse = true;
+    ListFormat format = ListFormat::List;  // --format: list, sum, bsd, sfv
     bool hasOutput = false;
     std::u16string output;
     std::vector<std::u16string> paths;

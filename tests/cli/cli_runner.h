@@ -1,5 +1,6 @@
-// Runs the built quorvia-cli (QM_CLI_PATH) with arguments, environment
-// overrides and a working directory, and collects its output and exit status.
+// Runs the built quorvia-cli (QM_CLI_PATH), or another program found on the
+// PATH, with arguments, environment overrides and a working directory, and
+// collects its output and exit status.
 #pragma once
 
 #include <fcntl.h>
@@ -31,7 +32,9 @@ struct CliOptions {
     int interruptAfterMs = -1;                             // send SIGINT after this long
 };
 
-inline CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options = {}) {
+// `command` is the program (a path, or a name looked up on the PATH) and its
+// arguments.
+inline CliResult RunProgram(const std::vector<std::string>& command, const CliOptions& options = {}) {
     // Everything the child needs is built before fork: after it, the child
     // only changes directory, moves descriptors and executes.
     std::vector<std::string> envStrings;
@@ -45,8 +48,7 @@ inline CliResult RunCli(const std::vector<std::string>& args, const CliOptions& 
     std::vector<char*> envp;
     for (std::string& s : envStrings) envp.push_back(s.data());
     envp.push_back(nullptr);
-    std::vector<std::string> argStrings = {QM_CLI_PATH};
-    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<std::string> argStrings = command;
     std::vector<char*> argv;
     for (std::string& s : argStrings) argv.push_back(s.data());
     argv.push_back(nullptr);
@@ -61,7 +63,7 @@ inline CliResult RunCli(const std::vector<std::string>& args, const CliOptions& 
         dup2(errPipe[1], STDERR_FILENO);
         const int null = open("/dev/null", O_RDONLY);
         if (null >= 0) dup2(null, STDIN_FILENO);
-        execve(argv[0], argv.data(), envp.data());
+        execvpe(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     close(outPipe[1]);
@@ -110,6 +112,12 @@ inline CliResult RunCli(const std::vector<std::string>& args, const CliOptions& 
     if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     return result;
+}
+
+inline CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options = {}) {
+    std::vector<std::string> command = {QM_CLI_PATH};
+    command.insert(command.end(), args.begin(), args.end());
+    return RunProgram(command, options);
 }
 
 }  // namespace qm::test

@@ -257,15 +257,113 @@ TEST_F(CliTest, VerifyOfAnUnloadableList) {
     CliResult r = Run({"verify", "missing.txt"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.err, "打开文件 " + P("missing.txt") + " 失败:" + SystemText(ENOENT) + "\n");
+    // A failure at a line is named by the list as given and the line.
     dir_.Write("bad.txt", "; Hash: SHA1\r\nnot-a-hash-line\r\n");
     r = Run({"verify", "bad.txt"});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.err, "未知的文件格式。\n");
+    EXPECT_EQ(r.err, "bad.txt:2: 未知的文件格式。\n");
+    dir_.Write("sub/short.md5", "\r\n; note\r\n" + std::string(kAbcMd5) + "  f\r\n" + std::string(kAbcSha1) + "  g\r\n");
+    r = Run({"verify", P("sub/short.md5")});
+    EXPECT_EQ(r.err, P("sub/short.md5") + ":4: 无效的哈希值。\n");
+    dir_.Write("tag.txt", "WHIRLPOOL (f) = " + std::string(kAbcMd5) + "\n");
+    r = Run({"verify", "tag.txt"});
+    EXPECT_EQ(r.err, "tag.txt:1: 不支持的算法类型。\n");
+    // A failure that is not at a line keeps its text alone.
     dir_.Write("none.txt", std::string(kAbcSha1) + " f\r\n");
     r = Run({"verify", "none.txt"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.err, "不支持的算法类型。\n");
     EXPECT_TRUE(r.out.empty());
+}
+
+// A list that loads with no entry checks nothing, which is no success.
+TEST_F(CliTest, VerifyOfAListWithoutFiles) {
+    dir_.Write("empty.txt", "");
+    dir_.Write("header.txt", "; Hash: SHA1\r\n\r\n");
+    dir_.Write("comments.sfv", "; made by hand\n");
+    dir_.Write("blank.md5", "\n  \n");
+    for (const char* name : {"empty.txt", "header.txt", "comments.sfv", "blank.md5"}) {
+        const CliResult r = Run({"verify", name});
+        EXPECT_EQ(r.exitCode, 1) << name;
+        EXPECT_EQ(r.err, "校验列表中没有文件。\n") << name;
+        EXPECT_TRUE(r.out.empty()) << name;
+    }
+}
+
+// --format: the bytes of each format, and the algorithms and list names it
+// refuses because the list could not carry them or be read back.
+TEST_F(CliTest, HashFormats) {
+    dir_.Write("d/f", "abc");
+    const std::string md5 = "900150983cd24fb0d6963f7d28e17f72";
+    CliResult r = Run({"hash", "-a", "md5", "--format=sum", "d"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, md5 + "  f\n");
+    r = Run({"hash", "-a", "md5", "--format", "bsd", "d"});
+    EXPECT_EQ(r.out, "MD5 (f) = " + md5 + "\n");
+    r = Run({"hash", "-a", "sha-256", "--format=bsd", "d"});
+    EXPECT_EQ(r.out.rfind("SHA256 (f) = ba7816bf", 0), 0u) << r.out;
+    r = Run({"hash", "-a", "crc32", "--format=sfv", "d"});
+    EXPECT_EQ(r.out, "f " + std::string(kAbcCrc32) + "\n");
+    r = Run({"hash", "-a", "md5", "--format=list", "d"});
+    EXPECT_EQ(r.out, "; Hash: MD5\r\n\r\n" + std::string(kAbcMd5) + "\t\tf\r\n");
+    // Files: no byte-order mark, paths relative to the list's folder, and
+    // every one reads back.
+    const struct {
+        const char* algorithm;
+        const char* format;
+        const char* list;
+        std::string bytes;
+    } files[] = {
+        {"md5", "sum", "d/MD5SUMS", md5 + "  f\n"},
+        {"sha1", "sum", "d/l.SHA1", "a9993e364706816aba3e25717850c26c9cd0d89d  f\n"},
+        {"md5", "bsd", "d/l.txt", "MD5 (f) = " + md5 + "\n"},
+        {"crc32", "sfv", "d/l.sfv", "f " + std::string(kAbcCrc32) + "\n"},
+        {"sha1", "list", "d/l.md5", std::string(kBom) + "; Hash: SHA1\r\n\r\n" + std::string(kAbcSha1) + "\t\tf\r\n"},
+    };
+    for (const auto& c : files) {
+        r = Run({"hash", "-a", c.algorithm, std::string("--format=") + c.format, "-o", c.list, "d/f"});
+        EXPECT_EQ(r.exitCode, 0) << c.list << r.err;
+        EXPECT_EQ(test::ReadBytes(dir_ / c.list), c.bytes) << c.list;
+        r = Run({"verify", c.list});
+        EXPECT_EQ(r.exitCode, 0) << c.list << r.err;
+        EXPECT_EQ(r.out, "f\t文件检查正确\n") << c.list;
+        fs::remove(dir_ / c.list);
+    }
+
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } refused[] = {
+        {{"-a", "crc32", "--format=sum"}, "--format=sum 只支持 MD5、SHA1、SHA256、SHA384、SHA512。\n"},
+        {{"-a", "md4", "--format=sum"}, "--format=sum 只支持 MD5、SHA1、SHA256、SHA384、SHA512。\n"},
+        {{"-a", "115", "--format=bsd"}, "--format=bsd 不支持 115网盘。\n"},
+        {{"-a", "md5", "--format=sfv"}, "--format=sfv 只支持 CRC32。\n"},
+        {{"-a", "sha256", "--format=sum", "-o", "l.txt"},
+         "--format=sum 的列表不记录算法，文件名须表明算法（如 *.sha256 或 SHA256SUMS）。\n"},
+        {{"-a", "md5", "--format=sum", "-o", "l.sha1"},
+         "--format=sum 的列表不记录算法，文件名须表明算法（如 *.md5 或 MD5SUMS）。\n"},
+        {{"-a", "crc32", "--format=sfv", "-o", "l.txt"}, "--format=sfv 的列表文件名须以 .sfv 结尾，否则读不回来。\n"},
+        {{"-a", "crc32", "--format=bsd", "-o", "l.SFV"}, "以 .sfv 结尾的列表文件只能用 --format=sfv 写出。\n"},
+        {{"-a", "crc32", "-o", "l.sfv"}, "以 .sfv 结尾的列表文件只能用 --format=sfv 写出。\n"},
+    };
+    for (const auto& c : refused) {
+        std::vector<std::string> args = {"hash"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back("d");
+        r = Run(args);
+        EXPECT_EQ(r.exitCode, 2) << c.err;
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_TRUE(r.out.empty());
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "l.txt"));
+    EXPECT_FALSE(fs::exists(dir_ / "l.sfv"));
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"hash", "--format=md5", "d"}, {"hash", "d", "--format"}}) {
+        r = Run(args);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_NE(r.err.find("用法："), std::string::npos) << r.err;
+    }
+    EXPECT_NE(Run({"hash", "--format=xml", "d"}).err.find("未知的列表格式：xml"), std::string::npos);
 }
 
 // 12. Ctrl+C stops the run as the stop command does: no list, exit 130.
