@@ -141,19 +141,37 @@ bool CQmQuorviaDoc::ReplaceItems(std::span<CQmQuorviaItem* const> order, std::sp
 }
 
 bool CQmQuorviaDoc::RemoveItem(const CQmQuorviaItem* item) {
-    QuorviaItemPtr removed;
+    const CQmQuorviaItem* const one[] = {item};
+    return RemoveItems(one) == 1;
+}
+
+size_t CQmQuorviaDoc::RemoveItems(std::span<const CQmQuorviaItem* const> items) {
+    // Removing a selection of many rows one by one would search and shift
+    // the array once per row; sorted addresses let one pass find them all.
+    std::vector<const CQmQuorviaItem*> doomed(items.begin(), items.end());
+    std::sort(doomed.begin(), doomed.end());
+    std::vector<QuorviaItemPtr> removed;
     {
         std::lock_guard guard(lock_);
-        auto it = std::find_if(items_.begin(), items_.end(),
-                               [item](const QuorviaItemPtr& own) { return own.get() == item; });
-        if (it == items_.end()) return false;
-        removed = std::move(*it);
-        items_.erase(it);
-        fileCount_.fetch_sub(1, std::memory_order_acq_rel);
-        totalBytes_.fetch_sub(removed->GetLength(), std::memory_order_acq_rel);
+        auto kept = items_.begin();
+        for (auto it = items_.begin(); it != items_.end(); ++it) {
+            if (std::binary_search(doomed.begin(), doomed.end(), it->get())) {
+                removed.push_back(std::move(*it));
+            } else {
+                if (kept != it) *kept = std::move(*it);
+                ++kept;
+            }
+        }
+        items_.erase(kept, items_.end());
+        if (removed.empty()) return 0;
+        uint64_t bytes = 0;
+        for (const QuorviaItemPtr& item : removed) bytes += item->GetLength();
+        fileCount_.fetch_sub(removed.size(), std::memory_order_acq_rel);
+        totalBytes_.fetch_sub(bytes, std::memory_order_acq_rel);
         modified_ = true;
     }
-    return true;
+    // The items are destroyed here, after the lock is given back.
+    return removed.size();
 }
 
 std::vector<QuorviaItemPtr> CQmQuorviaDoc::TakeItems() {

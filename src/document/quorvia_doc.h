@@ -7,7 +7,7 @@
 //
 // Threads and the lock. The lock guards the item array only: AppendItems
 // (enumeration thread), GetItemAt (reader thread), GetItems, ReplaceItems,
-// RemoveItem, TakeItems and GetItemCount (user-interface thread) take it for
+// RemoveItem(s), TakeItems and GetItemCount (user-interface thread) take it for
 // that one operation, and no other lock is taken while it is held.
 // Everything else is called by the user-interface thread while no worker
 // thread runs, except:
@@ -71,6 +71,9 @@ public:
     // Removes and destroys `item`: file count - 1, total bytes - its length,
     // modified. Selected bytes stay. False when the item is not here.
     bool RemoveItem(const CQmQuorviaItem* item);
+    // RemoveItem for each of `items` in one pass over the document; items it
+    // does not hold (or names twice) are passed over. The number removed.
+    size_t RemoveItems(std::span<const CQmQuorviaItem* const> items);
     // Moves every item out (for the list loader); the totals stay.
     std::vector<QuorviaItemPtr> TakeItems();
 

@@ -392,24 +392,51 @@ void CQmQuorviaModel::Sort(int column, bool ascending) {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-bool CQmQuorviaModel::RemoveItemRow(const CQmQuorviaItem* item) {
-    RowPlace* place = PlaceOf(item);
-    if (!place) return false;
-    FlushChanges();
-    const uint32_t group = place->group;
-    const uint32_t row = place->row;
-    beginRemoveRows(GroupIndex(static_cast<int>(group)), static_cast<int>(row), static_cast<int>(row));
-    std::vector<CQmQuorviaItem*>& rows = groups_[group].rows;
-    rows.erase(rows.begin() + row);
-    for (size_t i = row; i < rows.size(); ++i) {
-        places_[static_cast<size_t>(rows[i]->GetViewId() - 1)].row = static_cast<uint32_t>(i);
+size_t CQmQuorviaModel::RemoveItemRows(std::span<const CQmQuorviaItem* const> items) {
+    std::vector<std::pair<uint32_t, uint32_t>> doomed;  // (group, row)
+    doomed.reserve(items.size());
+    for (const CQmQuorviaItem* item : items) {
+        if (const RowPlace* place = PlaceOf(item)) doomed.emplace_back(place->group, place->row);
     }
-    place->group = kNoGroup;
-    errorTexts_.erase(ErrorKey(item->GetViewId(), QM_COLUMN_HASH));
-    errorTexts_.erase(ErrorKey(item->GetViewId(), QM_COLUMN_VERIFY));
-    --fileCount_;
-    endRemoveRows();
-    return true;
+    if (doomed.empty()) return 0;
+    FlushChanges();
+    std::sort(doomed.begin(), doomed.end());
+    doomed.erase(std::unique(doomed.begin(), doomed.end()), doomed.end());
+
+    // Within a group the runs go from the last up, so the rows of the runs
+    // still to remove keep their numbers; the group's rows are numbered
+    // anew once, after its last run.
+    size_t end = doomed.size();
+    while (end > 0) {
+        const uint32_t group = doomed[end - 1].first;
+        std::vector<CQmQuorviaItem*>& rows = groups_[group].rows;
+        uint32_t lowest = doomed[end - 1].second;
+        while (end > 0 && doomed[end - 1].first == group) {
+            size_t first = end - 1;
+            while (first > 0 && doomed[first - 1].first == group &&
+                   doomed[first - 1].second + 1 == doomed[first].second) {
+                --first;
+            }
+            const uint32_t top = doomed[first].second;
+            const uint32_t bottom = doomed[end - 1].second;
+            beginRemoveRows(GroupIndex(static_cast<int>(group)), static_cast<int>(top), static_cast<int>(bottom));
+            for (uint32_t row = top; row <= bottom; ++row) {
+                const int32_t id = rows[row]->GetViewId();
+                places_[static_cast<size_t>(id - 1)].group = kNoGroup;
+                errorTexts_.erase(ErrorKey(id, QM_COLUMN_HASH));
+                errorTexts_.erase(ErrorKey(id, QM_COLUMN_VERIFY));
+            }
+            rows.erase(rows.begin() + top, rows.begin() + bottom + 1);
+            fileCount_ -= static_cast<int>(bottom - top + 1);
+            endRemoveRows();
+            lowest = top;
+            end = first;
+        }
+        for (size_t i = lowest; i < rows.size(); ++i) {
+            places_[static_cast<size_t>(rows[i]->GetViewId() - 1)].row = static_cast<uint32_t>(i);
+        }
+    }
+    return doomed.size();
 }
 
 std::vector<CQmQuorviaItem*> CQmQuorviaModel::ItemsInRowOrder() const {

@@ -99,9 +99,10 @@ public:
     // The size column compares lengths, the others their shown texts as the
     // row comparison does; equal rows keep their order.
     void Sort(int column, bool ascending);
-    // Removes `item`'s row (before the document frees the item). False when
-    // it has none.
-    bool RemoveItemRow(const CQmQuorviaItem* item);
+    // Removes the rows of `items` (before the document frees them), one
+    // removal per run of adjacent rows; items without a row are passed over.
+    // The number of rows removed.
+    size_t RemoveItemRows(std::span<const CQmQuorviaItem* const> items);
 
     int GetFileCount() const { return fileCount_; }
     int GetGroupCount() const { return static_cast<int>(groups_.size()); }

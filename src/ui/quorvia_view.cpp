@@ -331,28 +331,31 @@ std::vector<CQmQuorviaItem*> CQuorviaView::GetSelectedItems() const {
     return items;
 }
 
-bool CQuorviaView::RemoveItem(CQmQuorviaItem* item) {
-    // While a tick timer runs its cursor counts document items; an item
-    // removed before the cursor moves every later one down by one.
+size_t CQuorviaView::RemoveItems(std::span<CQmQuorviaItem* const> items) {
+    const std::span<const CQmQuorviaItem* const> doomed(items.data(), items.size());
+    // While a tick timer runs its cursor counts document items; every item
+    // removed before the cursor moves the later ones down by one.
     size_t before = 0;
-    if (addTimer_.isActive() || updateTimer_.isActive()) {
+    if ((addTimer_.isActive() || updateTimer_.isActive()) && cursor_ > 0) {
+        std::vector<const CQmQuorviaItem*> sorted(doomed.begin(), doomed.end());
+        std::sort(sorted.begin(), sorted.end());
+        sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
         std::array<CQmQuorviaItem*, kViewBatchSize> batch;
         for (size_t start = 0; start < cursor_;) {
             const size_t count = doc_.GetItems(start, batch);
             if (count == 0) break;
             const size_t limit = std::min(count, cursor_ - start);
-            if (std::find(batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(limit), item) !=
-                batch.begin() + static_cast<std::ptrdiff_t>(limit)) {
-                before = 1;
-                break;
+            for (size_t i = 0; i < limit; ++i) {
+                if (std::binary_search(sorted.begin(), sorted.end(), batch[i])) ++before;
             }
             start += count;
         }
     }
-    model_->RemoveItemRow(item);
-    if (!doc_.RemoveItem(item)) return false;
-    cursor_ -= before;
-    return true;
+    // The rows go first, while their items still exist.
+    model_->RemoveItemRows(doomed);
+    const size_t removed = doc_.RemoveItems(doomed);
+    cursor_ -= std::min(before, cursor_);
+    return removed;
 }
 
 }  // namespace qm

@@ -23,6 +23,7 @@
 #include <chrono>
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include <QTimer>
@@ -70,10 +71,10 @@ public:
     std::vector<CQmQuorviaItem*> GetSelectedItems() const;
     // Drops every row at once and stops both timers.
     void Clear();
-    // Removes `item` from the document and its row from the list (the row
-    // goes first, while the item still exists). False when the document does
-    // not hold the item.
-    bool RemoveItem(CQmQuorviaItem* item);
+    // Removes `items` from the document and their rows from the list (the
+    // rows go first, while the items still exist). The number of items the
+    // document held and removed.
+    size_t RemoveItems(std::span<CQmQuorviaItem* const> items);
 
     // One tick now, as the timer would run it. The add tick takes in batches
     // until the document has no more or its time budget is spent; what is

@@ -189,6 +189,21 @@ TEST(DocumentTest, RemoveItemAdjustsCountAndTotalButNotSelectedBytes) {
     EXPECT_EQ(f.doc.GetItemAt(2), nullptr);
 }
 
+TEST(DocumentTest, RemoveItemsTakesManyInOnePassAndPassesOverStrangers) {
+    Filled f(6);  // lengths 1, 2, 4, 8, 16, 32
+    auto stranger = MakeItem(u"/elsewhere", 100);
+    const std::vector<const CQmQuorviaItem*> doomed = {f.items[4], f.items[1], stranger.get(), f.items[1],
+                                                       f.items[2], nullptr};
+    EXPECT_EQ(f.doc.RemoveItems(doomed), 3u);
+    EXPECT_EQ(f.doc.GetFileCount(), 3u);
+    EXPECT_EQ(f.doc.GetTotalBytes(), 1u + 8 + 32);
+    EXPECT_TRUE(f.doc.IsModified());
+    EXPECT_EQ(f.doc.GetItemAt(0), f.items[0]);
+    EXPECT_EQ(f.doc.GetItemAt(1), f.items[3]) << "the others keep their order";
+    EXPECT_EQ(f.doc.GetItemAt(2), f.items[5]);
+    EXPECT_EQ(f.doc.GetItemCount(), 3u);
+}
+
 TEST(DocumentTest, GetItemsReadsInShortBatchesAtTheEnd) {
     Filled f(5);
     CQmQuorviaItem* out[3] = {};

@@ -250,7 +250,7 @@ TEST_F(ModelTest, NameSortStaysRightThroughAdditionsRemovalAndReset) {
     CQmQuorviaItem* other = Add(u"/o/0", 2);
     CQmQuorviaItem* b = Add(u"/m/b", 2);
     Show({d, other, b});
-    ASSERT_TRUE(model_.RemoveItemRow(a));
+    ASSERT_EQ(model_.RemoveItemRows(std::vector<const CQmQuorviaItem*>{a}), 1u);
     model_.Sort(QM_COLUMN_NAME, true);
     EXPECT_EQ(model_.ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{b, c, d, other}));
     model_.Sort(QM_COLUMN_NAME, false);
@@ -271,8 +271,8 @@ TEST_F(ModelTest, RemovedRowsAndStaleIdsFindNoRow) {
     CQmQuorviaItem* c = Add(u"/r/c");
     Show({a, b, c});
     model_.SetCellState(c, QM_COLUMN_HASH, CQmQuorviaModel::CELL_READING);
-    EXPECT_TRUE(model_.RemoveItemRow(b));
-    EXPECT_FALSE(model_.RemoveItemRow(b));
+    EXPECT_EQ(model_.RemoveItemRows(std::vector<const CQmQuorviaItem*>{b}), 1u);
+    EXPECT_EQ(model_.RemoveItemRows(std::vector<const CQmQuorviaItem*>{b}), 0u);
     EXPECT_EQ(Names(0), (std::vector<QString>{"a", "c"}));
     EXPECT_EQ(model_.IndexOfItem(c).row(), 1);
     EXPECT_EQ(Text(c, QM_COLUMN_HASH), QString::fromUtf16(u"正在计算中..."));
@@ -287,6 +287,35 @@ TEST_F(ModelTest, RemovedRowsAndStaleIdsFindNoRow) {
     EXPECT_FALSE(model_.IndexOfItem(a).isValid());
     EXPECT_FALSE(model_.SetCellState(a, QM_COLUMN_HASH, CQmQuorviaModel::CELL_RESULT));
     EXPECT_EQ(model_.IndexOfItem(fresh).row(), 0);
+}
+
+TEST_F(ModelTest, RemovingManyRowsTakesEachRunOfAGroupAtOnce) {
+    CQmQuorviaItem* a = Add(u"/g/a");
+    CQmQuorviaItem* b = Add(u"/g/b");
+    CQmQuorviaItem* c = Add(u"/g/c");
+    CQmQuorviaItem* d = Add(u"/g/d");
+    CQmQuorviaItem* e = Add(u"/g/e");
+    CQmQuorviaItem* f = Add(u"/h/f");
+    CQmQuorviaItem* g = Add(u"/h/g");
+    Show({a, b, c, d, e, f, g});
+    model_.SetCellState(d, QM_COLUMN_HASH, CQmQuorviaModel::CELL_READING);
+    QSignalSpy removed(&model_, &QAbstractItemModel::rowsRemoved);
+    auto stranger = CQmQuorviaItem::CreateItem(u"/g/x", 1, kTime);
+    const std::vector<const CQmQuorviaItem*> doomed = {e, b, f, c, b, stranger.get()};
+    EXPECT_EQ(model_.RemoveItemRows(doomed), 4u);
+    ASSERT_EQ(removed.count(), 3);  // from the bottom up: f, e, then b and c at once
+    EXPECT_EQ(removed.at(0).at(1).toInt(), 0);
+    EXPECT_EQ(removed.at(1).at(1).toInt(), 4);
+    EXPECT_EQ(removed.at(2).at(1).toInt(), 1);
+    EXPECT_EQ(removed.at(2).at(2).toInt(), 2);
+    EXPECT_EQ(Names(0), (std::vector<QString>{"a", "d"}));
+    EXPECT_EQ(Names(1), (std::vector<QString>{"g"}));
+    EXPECT_EQ(model_.GetFileCount(), 3);
+    EXPECT_EQ(model_.IndexOfItem(d).row(), 1);
+    EXPECT_EQ(model_.IndexOfItem(g).row(), 0);
+    EXPECT_FALSE(model_.IndexOfItem(c).isValid());
+    EXPECT_EQ(Text(d, QM_COLUMN_HASH), QString::fromUtf16(u"正在计算中..."));
+    EXPECT_EQ(model_.ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{a, d, g}));
 }
 
 }  // namespace

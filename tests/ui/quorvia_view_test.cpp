@@ -528,7 +528,7 @@ TEST_F(ViewTest, RemovingAnItemKeepsTheRunningTickOnCourse) {
     ShowAll();
     Finish(a, 1);
     view_->RunUpdateTick();  // halts at b
-    ASSERT_TRUE(view_->RemoveItem(a));
+    ASSERT_EQ(view_->RemoveItems(std::vector<CQmQuorviaItem*>{a}), 1u);
     EXPECT_EQ(view_->GetItemCount(), 2);
     EXPECT_EQ(Doc().GetItemCount(), 2u);
     Finish(b, 2);
