@@ -97,6 +97,8 @@ CMainFrame::CMainFrame(CMainFrameOptions options, QWidget* parent)
     // The list view's message is posted, like the workers' are.
     connect(view_, &CQuorviaView::totalsChanged, this,
             [this] { logic_->OnNotify(WMU_UPDATE_TOTALS, 0, 0); }, Qt::QueuedConnection);
+    // Verify and remove end in the frame, as posted commands.
+    connect(view_, &CQuorviaView::itemCommandDone, this, [this](uint32_t id) { PostCommand(id); });
 
     progressTimer_.setTimerType(Qt::CoarseTimer);
     connect(&progressTimer_, &QTimer::timeout, this, [this] { logic_->OnProgressTick(); });
@@ -295,9 +297,15 @@ void CMainFrame::ViewCommand(uint32_t id) {
     case ID_VIEW_EXPAND_ALL:
         view_->ExpandAll();
         break;
+    case ID_EDIT_FIND:
+        view_->FindCommand();
+        break;
+    case ID_EDIT_REPEAT:
+        view_->FindNextCommand();
+        break;
     default:
         // The view has no use for the others (copy, cut, the pane keys,
-        // relocate, and find until the list has its find dialog).
+        // relocate).
         break;
     }
 }

@@ -6,19 +6,30 @@
 #include <span>
 #include <utility>
 
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QItemSelection>
 #include <QItemSelectionModel>
 #include <QPalette>
 #include <QRegion>
 
+#include "app/frame/command_ids.h"
+#include "app/frame/item_texts.h"
+#include "common/error_record.h"
+#include "common/path_util.h"
 #include "common/user_prompts.h"
 #include "document/quorvia_doc.h"
 #include "document/quorvia_item.h"
 #include "document/row_order.h"
 #include "engines/hash_catalog.h"
+#include "engines/hash_object.h"
+#include "ui/clipboard.h"
+#include "ui/find_dlg.h"
 #include "ui/icon_cache.h"
+#include "ui/qt_prompts.h"
 #include "ui/quorvia_model.h"
 #include "ui/shell_actions.h"
 
@@ -31,6 +42,24 @@ constexpr int kColumnWidths[] = {280, 100, 140, 320, 400};
 bool ShowsResult(CQmQuorviaModel::CellState state) {
     return state == CQmQuorviaModel::CELL_RESULT || state == CQmQuorviaModel::CELL_ERROR;
 }
+
+constexpr std::u16string_view kRemoveQuestion = u"确定删除选定的文件项吗(文件不会被删除)?";
+
+// The file rows in the order shown, as the find search sees them.
+class CQmShownRows : public IQmFindRows {
+public:
+    explicit CQmShownRows(const CQmQuorviaModel& model) : model_(model), items_(model.ItemsInRowOrder()) {}
+    size_t GetColumnCount() const override { return static_cast<size_t>(model_.columnCount()); }
+    std::u16string GetCellText(size_t row, size_t column) const override {
+        return model_.CellText(items_[row], static_cast<int>(column));
+    }
+    size_t GetRowCount() const { return items_.size(); }
+    CQmQuorviaItem* GetItem(size_t row) const { return items_[row]; }
+
+private:
+    const CQmQuorviaModel& model_;
+    std::vector<CQmQuorviaItem*> items_;
+};
 
 }  // namespace
 
@@ -356,6 +385,213 @@ size_t CQuorviaView::RemoveItems(std::span<CQmQuorviaItem* const> items) {
     const size_t removed = doc_.RemoveItems(doomed);
     cursor_ -= std::min(before, cursor_);
     return removed;
+}
+
+void CQuorviaView::keyPressEvent(QKeyEvent* event) {
+    // Shift+F10 is the other keyboard way to the context menu.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        contextMenuEvent(&menuEvent);
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void CQuorviaView::contextMenuEvent(QContextMenuEvent* event) {
+    const std::vector<CQmQuorviaItem*> selected = GetSelectedItems();
+    if (selected.empty()) return;
+    QPoint at = event->globalPos();
+    if (event->reason() != QContextMenuEvent::Mouse) {
+        // From the keyboard: below the current row, or the first selected one.
+        QModelIndex row = currentIndex();
+        if (!row.isValid() || !model_->ItemAt(row)) row = model_->IndexOfItem(selected.front());
+        scrollTo(row);
+        at = viewport()->mapToGlobal(visualRect(row).bottomLeft());
+    }
+
+    QMenu menu(this);
+    const bool busy = doc_.IsBusy();
+    auto add = [this](QMenu& into, const char16_t* text, uint32_t id, bool enabled = true) {
+        QAction* action = into.addAction(QString::fromUtf16(text));
+        action->setData(id);
+        action->setEnabled(enabled);
+    };
+    add(menu, u"打开文件(&O)", ID_ITEM_OPEN);
+    add(menu, u"浏览文件(&E)", ID_ITEM_BROWSE);
+    add(menu, u"文件属性(&R)", ID_ITEM_PROPERTIES);
+    QMenu* copy = menu.addMenu(QString::fromUtf16(u"复制"));
+    add(*copy, u"文件名", ID_COPY_NAME);
+    add(*copy, u"文件路径", ID_COPY_PATH);
+    add(*copy, u"哈希值(文本)", ID_COPY_HASH_TEXT);
+    add(*copy, u"哈希值(C代码)", ID_COPY_HASH_CODE);
+    if (doc_.GetAlgorithm() == QM_HASH_115) add(*copy, u"文件链接", ID_COPY_LINK);
+    menu.addSeparator();
+    add(menu, u"校验文件", ID_ITEM_VERIFY, !busy);
+    menu.addSeparator();
+    // The workers hold pointers to the items while a task runs.
+    add(menu, u"删除文件项(&D)", ID_ITEM_REMOVE, !busy);
+    // exec keeps the menu on the screen that holds the point.
+    if (const QAction* chosen = menu.exec(at)) RunItemCommand(chosen->data().toUInt());
+}
+
+void CQuorviaView::RunItemCommand(uint32_t id) {
+    switch (id) {
+    case ID_ITEM_OPEN:
+        ForEachSelectedFile(&OpenFileWithShell);
+        break;
+    case ID_ITEM_BROWSE:
+        ForEachSelectedFile(&ShowFileInExplorer);
+        break;
+    case ID_ITEM_PROPERTIES: {
+        std::vector<std::u16string> paths;
+        for (const CQmQuorviaItem* item : GetSelectedItems()) paths.emplace_back(item->GetPath());
+        if (paths.empty()) break;
+        bool shown;
+        {
+            QmWaitCursor wait;
+            shown = ShowFileProperties(paths);
+        }
+        if (!shown) ShowLastError(ToOwner(this));
+        break;
+    }
+    case ID_COPY_NAME:
+    case ID_COPY_PATH:
+    case ID_COPY_HASH_TEXT:
+    case ID_COPY_HASH_CODE:
+    case ID_COPY_LINK:
+        CopySelected(id);
+        break;
+    case ID_ITEM_VERIFY:
+        VerifySelected();
+        break;
+    case ID_ITEM_REMOVE:
+        RemoveSelected();
+        break;
+    default:
+        break;
+    }
+}
+
+void CQuorviaView::ForEachSelectedFile(bool (*action)(std::u16string_view path)) {
+    std::u16string errors;
+    {
+        QmWaitCursor wait;
+        for (const CQmQuorviaItem* item : GetSelectedItems()) {
+            if (!action(item->GetPath())) errors += GetLastErrorText() + u"\r\n";
+        }
+    }
+    // One line per failure; the last line break would only add an empty line.
+    while (!errors.empty() && (errors.back() == u'\r' || errors.back() == u'\n')) errors.pop_back();
+    if (!errors.empty()) ShowMessage(ToOwner(this), MB_ICONERROR, errors);
+}
+
+void CQuorviaView::CopySelected(uint32_t id) {
+    const std::vector<CQmQuorviaItem*> items = GetSelectedItems();
+    std::vector<std::u16string> pieces;
+    pieces.reserve(items.size());
+    std::u16string text;
+    if (id == ID_COPY_LINK) {
+        if (doc_.GetAlgorithm() != QM_HASH_115) return;
+        for (const CQmQuorviaItem* item : items) pieces.push_back(doc_.GetLink115(item));
+        text = JoinCopyLines(pieces, QmEmptyPiece::Skip);
+    } else if (id == ID_COPY_HASH_CODE) {
+        for (const CQmQuorviaItem* item : items) pieces.push_back(model_->CellText(item, QM_COLUMN_HASH));
+        const CQmHashCatalog& catalog = GetHashCatalog();
+        const int32_t algorithm = doc_.GetAlgorithm();
+        const std::u16string_view name =
+            catalog.Contains(algorithm) ? std::u16string_view(catalog.GetAt(catalog.IndexOf(algorithm))->name)
+                                        : std::u16string_view();
+        text = MakeHashCArrays(name, pieces);
+    } else {
+        for (const CQmQuorviaItem* item : items) {
+            if (id == ID_COPY_NAME) pieces.emplace_back(PathFindFileName(item->GetPath()));
+            if (id == ID_COPY_PATH) pieces.emplace_back(item->GetPath());
+            if (id == ID_COPY_HASH_TEXT) pieces.push_back(model_->CellText(item, QM_COLUMN_HASH));
+        }
+        text = JoinCopyLines(pieces);
+    }
+    if (!CopyTextToClipboard(text)) ShowLastError(ToOwner(this));
+}
+
+void CQuorviaView::VerifySelected() {
+    // Greyed in the menu while a task runs; the workers own the flags then.
+    if (doc_.IsBusy()) return;
+    doc_.SelectAll(false, false);
+    bool shownUnhashed = false;
+    for (CQmQuorviaItem* item : GetSelectedItems()) {
+        if (item->HasHash()) {
+            item->SetSelected(true);
+        } else if (!shownUnhashed) {
+            shownUnhashed = true;
+            scrollTo(model_->IndexOfItem(item));
+        }
+    }
+    emit itemCommandDone(ID_ITEM_VERIFY);
+}
+
+void CQuorviaView::RemoveSelected() {
+    // A worker may hold any item while a task runs, so nothing is freed then.
+    if (doc_.IsBusy()) return;
+    if (ShowMessage(ToOwner(this), MB_OKCANCEL | MB_ICONQUESTION, kRemoveQuestion) == IDOK) {
+        QmWaitCursor wait;
+        const std::vector<CQmQuorviaItem*> items = GetSelectedItems();
+        RemoveItems(items);
+    }
+    emit itemCommandDone(ID_ITEM_REMOVE);
+}
+
+void CQuorviaView::FindCommand() {
+    const QmFindAction action = find_.OnFindCommand();
+    if (!findDlg_) {
+        findDlg_ = new CQmFindDlg(this);
+        connect(findDlg_, &CQmFindDlg::FindNextRequested, this, [this](const QmFindSettings& settings) {
+            find_.OnDialogFindNext(settings);
+            SearchNext();
+        });
+        connect(findDlg_, &CQmFindDlg::Closed, this, [this] { find_.OnDialogClosed(); });
+        connect(findDlg_, &CQmFindDlg::FindCommandPressed, this, &CQuorviaView::FindCommand);
+        connect(findDlg_, &CQmFindDlg::FindNextCommandPressed, this, &CQuorviaView::FindNextCommand);
+    }
+    if (action == QmFindAction::OpenDialog) {
+        findDlg_->SetSettings(find_.GetSettings());
+        findDlg_->show();
+    }
+    findDlg_->raise();
+    findDlg_->activateWindow();
+}
+
+void CQuorviaView::FindNextCommand() {
+    if (find_.OnFindNextCommand() == QmFindAction::Search) {
+        SearchNext();
+    } else {
+        FindCommand();
+    }
+}
+
+void CQuorviaView::SearchNext() {
+    const CQmShownRows rows(*model_);
+    std::optional<size_t> first;
+    const std::vector<CQmQuorviaItem*> selected = GetSelectedItems();
+    if (!selected.empty()) {
+        // The selected rows come in row order; the first one's place in the
+        // whole list is the rows of the groups above it plus its own row.
+        const QModelIndex index = model_->IndexOfItem(selected.front());
+        size_t place = static_cast<size_t>(index.row());
+        for (int group = 0; group < index.parent().row(); ++group) {
+            place += static_cast<size_t>(model_->rowCount(model_->GroupIndex(group)));
+        }
+        first = place;
+    }
+    const std::optional<size_t> found = FindRow(rows, rows.GetRowCount(), first, find_.GetSettings());
+    if (!found) {
+        QWidget* owner = find_.IsDialogOpen() && findDlg_ ? static_cast<QWidget*>(findDlg_) : this;
+        ShowMessage(ToOwner(owner), MB_ICONINFORMATION, kFindFinishedText);
+        return;
+    }
+    const QModelIndex match = model_->IndexOfItem(rows.GetItem(*found));
+    expand(match.parent());
+    selectionModel()->setCurrentIndex(match, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(match);
 }
 
 }  // namespace qm

@@ -29,11 +29,14 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include "app/frame/find_logic.h"
+
 namespace qm {
 
 class CQmQuorviaDoc;
 class CQmQuorviaItem;
 class CQmQuorviaModel;
+class CQmFindDlg;
 
 // The period of both timers, in milliseconds.
 inline constexpr int kViewTickMilliseconds = 500;
@@ -95,13 +98,31 @@ public:
     // Lays out the rows, then spans the groups added since the last layout.
     void doItemsLayout() override;
 
+    // The item commands of the context menu (ID_ITEM_*, ID_COPY_*) on the
+    // selected file rows in row order; others are ignored. Verify and remove
+    // end by sending itemCommandDone for the frame's part of the work.
+    void RunItemCommand(uint32_t id);
+    // Ctrl+F (opens the find dialog or brings it to the front) and F3
+    // (repeats the last search; before the first one opens the dialog).
+    void FindCommand();
+    void FindNextCommand();
+    // The find dialog, once it was opened (tests).
+    CQmFindDlg* GetFindDialog() const { return findDlg_; }
+
 protected:
     QRegion visualRegionForSelection(const QItemSelection& selection) const override;
+    // The item context menu, at the mouse or, from the keyboard, at the
+    // current row.
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 signals:
     // The totals the frame shows are out of date: an item's size or time
     // changed when the reader opened it.
     void totalsChanged();
+    // An item command that the frame finishes (ID_ITEM_VERIFY: run the
+    // verification pass over the marked items; ID_ITEM_REMOVE: recount).
+    void itemCommandDone(uint32_t id);
 
 private:
     void SetUpView();
@@ -114,6 +135,13 @@ private:
     // spent; true when items may be left.
     bool TakeInItems(std::optional<std::chrono::milliseconds> budget);
     void ApplySortIndicator();
+    // Opens or shows each selected file; the failures in one box.
+    void ForEachSelectedFile(bool (*action)(std::u16string_view path));
+    void CopySelected(uint32_t id);
+    void VerifySelected();
+    void RemoveSelected();
+    // One search step with the find settings.
+    void SearchNext();
 
     CQmQuorviaDoc& doc_;
     CQmQuorviaModel* model_ = nullptr;  // child of the view
@@ -128,6 +156,8 @@ private:
     size_t cursor_ = 0;
     int sortColumn_ = -1;
     bool sortAscending_ = true;
+    CQmFindState find_;
+    CQmFindDlg* findDlg_ = nullptr;  // child of the view, made when first opened
 };
 
 }  // namespace qm
