@@ -540,6 +540,9 @@ TEST_F(HashListTest, HashLengthMustFitTheAlgorithm) {
     EXPECT_EQ(Load(doc, "l.txt", "; Hash: CRC32\n\n123456  a\n"), u"<failed:无效的哈希值。>");
     EXPECT_EQ(GetListErrorLine(), 3u);
     EXPECT_EQ(Load(doc, "l.txt", "; Hash: CRC32\n\n0000123456  a\n"), u"<failed:无效的哈希值。>");
+    // The first line that does not fit is named, before later faults.
+    EXPECT_EQ(Load(doc, "l.md5", md5 + "  a\n" + sha1 + "  b\nno-separator\n"), u"<failed:无效的哈希值。>");
+    EXPECT_EQ(GetListErrorLine(), 2u);
     // Entries before the comment are checked against it.
     EXPECT_EQ(Load(doc, "l.txt", md5 + "  a\n" + sha1 + "  b\n; Hash: SHA1\n"), u"<failed:无效的哈希值。>");
     EXPECT_EQ(GetListErrorLine(), 1u);
