@@ -1,8 +1,9 @@
 // libFuzzer target over the hash list reader: the bytes of a list file go
-// through the text-file layer (encoding detection, decoding, line splitting,
-// trimming) and the list parsers into a document, and the document is then
-// written back as text. Any crash, out-of-bounds access or undefined
-// behaviour is a finding.
+// through the text-file layer (encoding detection, decoding, line splitting)
+// and the list parsers into a document, read once as hash lines (our own,
+// the common tools' text, binary and tag lines, escaped lines, links) and
+// once as SFV, and the document is then written back in every layout. Any
+// crash, out-of-bounds access or undefined behaviour is a finding.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -60,16 +61,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::vector<std::u16string> lines;
     if (!qm::ReadTextLines(state.listPath, 0, false, lines)) return 0;
-    qm::TrimLines(lines);
-    doc.Clear();
-    doc.SetAlgorithm(0);
-    // Paths resolve below a folder that does not exist, so most lookups fail
-    // fast; ".." may still climb to real files, which is harmless.
-    doc.SetRootDir(u"/nonexistent-quorvia-fuzz/lists");
-    if (qm::ParseListLines(lines, doc)) {
-        doc.SetDigestSize(64);
-        qm::ComposeHashLines(doc, doc.GetRootDir(), true);
-        qm::ComposeLinkLines(doc, u"/nonexistent-quorvia-fuzz/other");
+    for (const qm::ListLineForm form : {qm::ListLineForm::Hash, qm::ListLineForm::Sfv}) {
+        doc.Clear();
+        // As a list named after its algorithm: the length check applies.
+        doc.SetAlgorithm(form == qm::ListLineForm::Sfv ? 1 : 0);
+        // Paths resolve below a folder that does not exist, so most lookups
+        // fail fast; ".." may still climb to real files, which is harmless.
+        doc.SetRootDir(u"/nonexistent-quorvia-fuzz/lists");
+        if (qm::ParseListLines(lines, doc, form)) {
+            doc.SetDigestSize(64);
+            qm::ComposeHashLines(doc, doc.GetRootDir(), true);
+            qm::ComposeLinkLines(doc, u"/nonexistent-quorvia-fuzz/other");
+            qm::ComposeSumLines(doc, doc.GetRootDir());
+            qm::ComposeBsdLines(doc, doc.GetRootDir());
+            qm::ComposeSfvLines(doc, u"/nonexistent-quorvia-fuzz/other");
+        } else if (qm::GetListErrorLine() > lines.size()) {
+            abort();  // a failure names a line the list has
+        }
     }
     return 0;
 }
