@@ -216,6 +216,12 @@ std::u16string_view SplitHashLine(std::u16string_view line, EntryFields& fields)
     return {};
 }
 
+// A line in the program's own layout: the hash, two tabs, the name.
+bool IsOwnListLine(std::u16string_view line) {
+    const size_t tabs = line.find(u"\t\t");
+    return tabs != std::u16string_view::npos && tabs > 0 && IsHexField(line.substr(0, tabs));
+}
+
 // "name CRC32": the name is everything before the last space.
 std::u16string_view SplitSfvLine(std::u16string_view line, EntryFields& fields) {
     const size_t space = line.rfind(u' ');
@@ -264,10 +270,13 @@ bool ParseHashLines(std::span<const std::u16string> lines, CQmQuorviaDoc& target
         } else if (form == ListLineForm::Hash) {
             line = start;
         }
-        // An SFV line keeps its leading blanks: they begin the name.
+        // An SFV line keeps its leading blanks: they begin the name. A list
+        // the program saved under an .sfv name holds its own lines, which
+        // must read back as they were written.
         EntryFields fields;
-        const std::u16string_view failure =
-            form == ListLineForm::Sfv ? SplitSfvLine(line, fields) : SplitHashLine(line, fields);
+        const std::u16string_view failure = form == ListLineForm::Sfv && !IsOwnListLine(line)
+                                                 ? SplitSfvLine(line, fields)
+                                                 : SplitHashLine(line, fields);
         if (!failure.empty()) return FailAtLine(index, failure);
         if (fields.tagAlgorithm != QM_HASH_NONE && fields.tagAlgorithm != target.GetAlgorithm()) {
             // The document holds one algorithm: a tag sets it only before

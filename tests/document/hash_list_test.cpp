@@ -628,6 +628,11 @@ TEST_F(HashListTest, SfvLines) {
     EXPECT_EQ(Load(doc, "l.sfv", "a.txt 35244\n"), u"<failed:无效的哈希值。>");
     EXPECT_EQ(Load(doc, "l.sfv", "a.txt 352441C2 " + std::string(32, '0') + "\n"), u"<failed:无效的哈希值。>");
     EXPECT_EQ(Load(doc, "l.sfv", std::string(8, '0') + "  hash-first\n"), u"<failed:无效的哈希值。>");
+    // A CRC32 list the program saved under an .sfv name is in its own
+    // layout and reads back as written.
+    ASSERT_EQ(Load(doc, "own.sfv", "\xEF\xBB\xBF; Hash: CRC32\r\n352441C2\t\tsub\\a b.txt\r\n352441C2\t\t c \r\n"),
+              u"");
+    EXPECT_EQ(Entries(doc, dir_.path()), (std::vector<std::string>{"sub/a b.txt" + v, " c " + v}));
     // An empty SFV list is an empty CRC32 list, not a link list.
     EXPECT_EQ(Load(doc, "empty.sfv", "; nothing\n"), u"");
     EXPECT_EQ(doc.GetAlgorithm(), QM_HASH_CRC32);
