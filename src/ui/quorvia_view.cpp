@@ -569,6 +569,8 @@ void CQuorviaView::FindNextCommand() {
 }
 
 void CQuorviaView::SearchNext() {
+    // Every cell's text is made for the search; a long list takes a moment.
+    std::optional<QmWaitCursor> wait(std::in_place);
     const CQmShownRows rows(*model_);
     std::optional<size_t> first;
     const std::vector<CQmQuorviaItem*> selected = GetSelectedItems();
@@ -583,6 +585,7 @@ void CQuorviaView::SearchNext() {
         first = place;
     }
     const std::optional<size_t> found = FindRow(rows, rows.GetRowCount(), first, find_.GetSettings());
+    wait.reset();
     if (!found) {
         QWidget* owner = find_.IsDialogOpen() && findDlg_ ? static_cast<QWidget*>(findDlg_) : this;
         ShowMessage(ToOwner(owner), MB_ICONINFORMATION, kFindFinishedText);
