@@ -561,11 +561,16 @@ void CQuorviaView::FindCommand() {
 }
 
 void CQuorviaView::FindNextCommand() {
-    if (find_.OnFindNextCommand() == QmFindAction::Search) {
+    const QmFindAction action = find_.OnFindNextCommand();
+    if (action == QmFindAction::Search) {
         SearchNext();
-    } else {
-        FindCommand();
+        return;
     }
+    // Before the first search F3 is Ctrl+F. The state has just counted the
+    // dialog as opened, and FindCommand asks it again: it must find the
+    // dialog as it was, or the dialog would only be raised, never shown.
+    if (action == QmFindAction::OpenDialog) find_.OnDialogClosed();
+    FindCommand();
 }
 
 void CQuorviaView::SearchNext() {
