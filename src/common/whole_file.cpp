@@ -103,13 +103,38 @@ std::string TemporaryName(const std::string& target) {
     return name;
 }
 
+// Makes sure the first `size` bytes of the file have disk space, without
+// changing a byte below `oldSize`. Returns 0 or the errno value. Where the
+// file system cannot reserve space, the part beyond the old end is written
+// as zeros instead: the blocks below it exist already.
+int Reserve(int fd, off_t oldSize, off_t size) {
+    if (::fallocate(fd, 0, 0, size) == 0) return 0;
+    if (errno != EOPNOTSUPP && errno != ENOSYS) return errno;
+    static const char kZeros[65536] = {};
+    for (off_t at = oldSize; at < size;) {
+        const ssize_t n = ::pwrite(fd, kZeros, static_cast<size_t>(std::min<off_t>(size - at, sizeof kZeros)), at);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return EIO;
+        at += n;
+    }
+    return 0;
+}
+
 // Writes into an existing file that cannot be replaced by rename: a device,
 // a pipe, or a file in a directory that refuses new entries.
+//
+// A regular file is not truncated on opening: the whole new size is reserved
+// first, so a full disk fails before a byte of the old content is lost. Only
+// then is it cut to the new size (the reserved blocks below it stay) and
+// overwritten.
 bool WriteInPlace(const std::string& osPath, std::u16string_view path, bool regular, const void* data1, size_t size1,
                   const void* data2, size_t size2) {
     int flags = O_WRONLY | O_CLOEXEC | O_NOCTTY;
     // A pipe without a reader fails at once (ENXIO) instead of blocking.
-    flags |= regular ? O_TRUNC : O_NONBLOCK;
+    if (!regular) flags |= O_NONBLOCK;
     UniqueFd fd(::open(osPath.c_str(), flags));
     if (!fd) {
         SetLastErrorText(0, u"创建文件 %s 失败", path);
@@ -118,6 +143,30 @@ bool WriteInPlace(const std::string& osPath, std::u16string_view path, bool regu
     if (!regular) {
         const int fl = ::fcntl(fd.get(), F_GETFL);
         if (fl >= 0) ::fcntl(fd.get(), F_SETFL, fl & ~O_NONBLOCK);
+    } else {
+        const size_t size = (data1 ? size1 : 0) + (data2 ? size2 : 0);
+        struct stat before;
+        if (::fstat(fd.get(), &before) != 0) {
+            SetLastErrorText(0, u"写入文件 %s 失败", path);
+            return false;
+        }
+        if (size > 0) {
+            const int code = Reserve(fd.get(), before.st_size, static_cast<off_t>(size));
+            if (code != 0) {
+                // Some file systems extend the file by what they could
+                // reserve before failing: give the old length back.
+                struct stat after;
+                if (::fstat(fd.get(), &after) == 0 && after.st_size != before.st_size) {
+                    [[maybe_unused]] const int ignored = ::ftruncate(fd.get(), before.st_size);
+                }
+                SetLastErrorText(static_cast<uint32_t>(code), u"写入文件 %s 失败", path);
+                return false;
+            }
+        }
+        if (::ftruncate(fd.get(), static_cast<off_t>(size)) != 0) {
+            SetLastErrorText(0, u"写入文件 %s 失败", path);
+            return false;
+        }
     }
     bool ok = WriteBlocks(fd.get(), data1, size1, data2, size2);
     if (ok && regular && ::fsync(fd.get()) != 0) ok = false;

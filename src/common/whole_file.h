@@ -32,7 +32,8 @@ bool ReadWholeFile(std::u16string_view path, std::vector<uint8_t>& buffer, size_
 // symbolic link is followed and the file it names is replaced, so the link
 // survives. A target that is not a regular file (a device such as
 // /dev/null) is written directly, and so is a writable file in a directory
-// that refuses new entries.
+// that refuses new entries; such a file first gets the whole new size
+// reserved, so a full disk fails the write with its old content intact.
 //
 // Failure texts: "创建文件 %s 失败" when the file cannot be created (no such
 // directory, a directory as target), "写入文件 %s 失败" when writing,

@@ -235,6 +235,54 @@ TEST(WriteWholeFile, FullDiskLeavesTheOldFileIntact) {
     EXPECT_EQ(test::ReadBytes(file), "short");
 }
 
+// The in-place write into a directory that takes no new entries: on a full
+// disk it must fail before the old content is touched, and where the space is
+// there it writes longer and shorter content exactly.
+TEST(WriteWholeFile, InPlaceWriteOnAFullDiskLeavesTheOldFileIntact) {
+    test::TempDir dir;
+    const fs::path mountPoint = dir / "small";
+    fs::create_directory(mountPoint);
+    if (mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    struct Unmount {
+        const fs::path& at;
+        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmount{mountPoint};
+    if (geteuid() != 0) GTEST_SKIP() << "the directory must belong to another user, which needs root";
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(mountPoint.c_str(), 0755), 0);  // no new entries for the unprivileged user
+
+    std::string old(20000, '\0');
+    for (size_t i = 0; i < old.size(); ++i) old[i] = static_cast<char>(i * 7 + 3);
+    const fs::path file = mountPoint / "list.txt";
+    ASSERT_TRUE(Write(file, old));
+    ASSERT_EQ(chmod(file.c_str(), 0666), 0);
+    // 16 pages in all, 5 for the list and 9 for this: 2 are left, while the
+    // new content needs 10.
+    const fs::path filler = mountPoint / "filler";
+    ASSERT_TRUE(Write(filler, std::string(9 * 4096, 'f')));
+    const std::string longer(40000, 'n');
+
+    const std::u16string expected = Expected(u"写入文件 %s 失败", file, ENOSPC);
+    EXPECT_EQ(RunUnprivileged([&] {
+                  if (Write(file, longer)) return 1;
+                  return GetLastErrorText() == expected ? 0 : 2;
+              }),
+              0);
+    EXPECT_EQ(test::ReadBytes(file), old);
+    EXPECT_EQ(fs::file_size(file), old.size());
+    EXPECT_EQ(EntryCount(mountPoint), 2u);
+
+    fs::remove(filler);
+    EXPECT_EQ(RunUnprivileged([&] { return Write(file, longer) ? 0 : 1; }), 0);
+    EXPECT_EQ(test::ReadBytes(file), longer);
+    EXPECT_EQ(RunUnprivileged([&] { return Write(file, "sh", "ort") ? 0 : 1; }), 0);
+    EXPECT_EQ(test::ReadBytes(file), "short");
+    EXPECT_EQ(RunUnprivileged([&] { return Write(file, "") ? 0 : 1; }), 0);
+    EXPECT_EQ(test::ReadBytes(file), "");
+    EXPECT_EQ(EntryCount(mountPoint), 1u);
+}
+
 TEST(WholeFile, RoundTripThroughReadAndWrite) {
     test::TempDir dir;
     std::string bytes(300000, '\0');
