@@ -540,8 +540,18 @@ void CQuorviaView::RemoveSelected() {
     emit itemCommandDone(ID_ITEM_REMOVE);
 }
 
-void CQuorviaView::FindCommand() {
-    const QmFindAction action = find_.OnFindCommand();
+void CQuorviaView::FindCommand() { ShowFindDialog(find_.OnFindCommand()); }
+
+void CQuorviaView::FindNextCommand() {
+    const QmFindAction action = find_.OnFindNextCommand();
+    if (action == QmFindAction::Search) {
+        SearchNext();
+    } else {
+        ShowFindDialog(action);
+    }
+}
+
+void CQuorviaView::ShowFindDialog(QmFindAction action) {
     if (!findDlg_) {
         findDlg_ = new CQmFindDlg(this);
         connect(findDlg_, &CQmFindDlg::FindNextRequested, this, [this](const QmFindSettings& settings) {
@@ -558,19 +568,6 @@ void CQuorviaView::FindCommand() {
     }
     findDlg_->raise();
     findDlg_->activateWindow();
-}
-
-void CQuorviaView::FindNextCommand() {
-    const QmFindAction action = find_.OnFindNextCommand();
-    if (action == QmFindAction::Search) {
-        SearchNext();
-        return;
-    }
-    // Before the first search F3 is Ctrl+F. The state has just counted the
-    // dialog as opened, and FindCommand asks it again: it must find the
-    // dialog as it was, or the dialog would only be raised, never shown.
-    if (action == QmFindAction::OpenDialog) find_.OnDialogClosed();
-    FindCommand();
 }
 
 void CQuorviaView::SearchNext() {

@@ -140,6 +140,9 @@ private:
     void CopySelected(uint32_t id);
     void VerifySelected();
     void RemoveSelected();
+    // Opens the find dialog (making it the first time) or brings it to the
+    // front, as the find state decided.
+    void ShowFindDialog(QmFindAction action);
     // One search step with the find settings.
     void SearchNext();
 
