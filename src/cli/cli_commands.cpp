@@ -134,6 +134,8 @@ bool RunToEnd(CQmTaskRunner& runner, EventLoop& loop, uint64_t startTick, bool o
 
 }  // namespace
 
+int StopExitCode() { return 128 + EventLoop::StopSignal(); }
+
 int RunAlgorithms() {
     RegisterBuiltInEngines();
     PrintOut(AlgorithmNames());
@@ -262,7 +264,7 @@ int RunHash(const Options& options) {
         PrintLastError();
         return kExitUsage;
     }
-    if (!RunToEnd(runner, loop, startTick, true)) return kExitInterrupted;
+    if (!RunToEnd(runner, loop, startTick, true)) return StopExitCode();
     const uint64_t elapsed = QueryTickCount64() - startTick;
 
     bool allHashed = true;
@@ -276,6 +278,8 @@ int RunHash(const Options& options) {
     }
 
     int exitCode = allHashed ? kExitOk : kExitFailed;
+    // A stop signal after the run's end still means no list.
+    if (EventLoop::Interrupted()) return StopExitCode();
     if (options.hasOutput) {
         const bool written = options.format == ListFormat::List ? doc.SaveHashList(&options.output)
                                                                 : WriteListFile(doc, MakeAbsolute(options.output), options.format);
@@ -301,9 +305,11 @@ int RunHash(const Options& options) {
             break;
         }
         std::string bytes;
-        if (!EncodeText(text, false, QM_ENC_UTF8, bytes) || !WriteAll(STDOUT_FILENO, bytes)) {
-            if (bytes.empty()) PrintLastError();
+        if (!EncodeText(text, false, QM_ENC_UTF8, bytes)) {
+            PrintLastError();
             exitCode = kExitUsage;
+        } else if (!WriteAll(STDOUT_FILENO, bytes)) {
+            exitCode = kExitUsage;  // main names the reason
         }
     }
     PrintErr(failures);
@@ -337,7 +343,7 @@ int RunVerify(const Options& options) {
         PrintLastError();
         return kExitUsage;
     }
-    if (!RunToEnd(runner, loop, startTick, false)) return kExitInterrupted;
+    if (!RunToEnd(runner, loop, startTick, false)) return StopExitCode();
     const uint64_t elapsed = QueryTickCount64() - startTick;
 
     const std::u16string& baseDir = doc.GetRootDir();

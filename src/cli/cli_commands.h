@@ -3,7 +3,8 @@
 //   1  some file failed (hash) / some file differs or failed (verify)
 //   2  bad arguments, missing inputs, an unknown algorithm, or a list that
 //      cannot be loaded or written
-//   130 stopped by Ctrl+C (no list is written)
+//      (also when standard output or standard error cannot be written)
+//   130 stopped by Ctrl+C, 143 by SIGTERM, 129 by SIGHUP (no list is written)
 #pragma once
 
 #include "cli/cli_options.h"
@@ -13,7 +14,10 @@ namespace qm::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
-inline constexpr int kExitInterrupted = 130;
+
+// 128 plus the number of the stop signal that came, as shells report a
+// process the signal ended.
+int StopExitCode();
 
 int RunHash(const Options& options);
 int RunVerify(const Options& options);

@@ -6,37 +6,54 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 namespace qm::cli {
 
 namespace {
 
-// Set before the handler is installed, read by the handler: a plain int that
-// never changes while the handler can run is safe to read there.
-int g_wakeFd = -1;
-volatile sig_atomic_t g_interrupted = 0;
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-extern "C" void OnInterrupt(int) {
+// Read by the handler on whatever thread takes the signal; a lock-free atomic
+// is safe to use there.
+std::atomic<int> g_wakeFd{-1};
+volatile sig_atomic_t g_stopSignal = 0;
+
+extern "C" void OnStopSignal(int signo) {
     const int saved = errno;
-    g_interrupted = 1;
-    if (g_wakeFd >= 0) {
+    if (g_stopSignal == 0) g_stopSignal = signo;
+    const int fd = g_wakeFd.load();
+    if (fd >= 0) {
         const char byte = 'i';
-        [[maybe_unused]] const ssize_t n = ::write(g_wakeFd, &byte, 1);
+        [[maybe_unused]] const ssize_t n = ::write(fd, &byte, 1);
     }
     errno = saved;
 }
 
 }  // namespace
 
-EventLoop::~EventLoop() {
-    if (g_wakeFd == writeEnd_.get()) {
+void InstallStopSignals() {
+    static_assert(std::atomic<int>::is_always_lock_free);
+    for (const int signo : kStopSignals) {
+        struct sigaction old {};
+        // A signal the parent set to be ignored (a background job's SIGINT,
+        // nohup's SIGHUP) stays ignored.
+        if (::sigaction(signo, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
         struct sigaction action {};
-        action.sa_handler = SIG_DFL;
+        action.sa_handler = OnStopSignal;
         sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, nullptr);
-        g_wakeFd = -1;
+        for (const int other : kStopSignals) sigaddset(&action.sa_mask, other);
+        // The first signal stops the run; the handler then returns to the
+        // default, so a second one ends a process that does not stop.
+        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        ::sigaction(signo, &action, nullptr);
     }
+}
+
+EventLoop::~EventLoop() {
+    int mine = writeEnd_.get();
+    g_wakeFd.compare_exchange_strong(mine, -1);
 }
 
 bool EventLoop::Init() {
@@ -44,12 +61,10 @@ bool EventLoop::Init() {
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return false;
     readEnd_.reset(fds[0]);
     writeEnd_.reset(fds[1]);
-    g_wakeFd = writeEnd_.get();
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND | SA_RESTART;
-    return ::sigaction(SIGINT, &action, nullptr) == 0;
+    g_wakeFd.store(writeEnd_.get());
+    // A signal that came before the pipe existed still wakes the first Wait,
+    // which looks at the flag before it polls.
+    return true;
 }
 
 void EventLoop::Wake() {
@@ -67,11 +82,13 @@ void EventLoop::Post(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     Wake();
 }
 
-bool EventLoop::Interrupted() { return g_interrupted != 0; }
+bool EventLoop::Interrupted() { return g_stopSignal != 0; }
+
+int EventLoop::StopSignal() { return g_stopSignal; }
 
 EventLoop::Event EventLoop::Wait(int timeoutMs, Message& message) {
     for (;;) {
-        if (g_interrupted && !interruptReported_) {
+        if (g_stopSignal != 0 && !interruptReported_) {
             interruptReported_ = true;
             return Event::Interrupt;
         }
