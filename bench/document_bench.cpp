@@ -1,4 +1,5 @@
-// Memory and speed of the hash document with many items.
+// Memory and speed of the hash document with many items, and the reading of
+// a link list with very many directory fields.
 //
 // The document must hold 100,000 items with 60-character paths in at most
 // 500 bytes per item, everything counted: the item, its path and the item
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "document/hash_list.h"
 #include "document/quorvia_doc.h"
 
 namespace {
@@ -122,6 +124,28 @@ void BM_DocumentReplaceItems(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kItems));
 }
 BENCHMARK(BM_DocumentReplaceItems)->Unit(benchmark::kMillisecond);
+
+// Reading a 115 link list whose one line has state.range(0) directory
+// fields: the time must grow linearly with the line's length.
+void BM_LinkListManyDirectoryFields(benchmark::State& state) {
+    const size_t fields = static_cast<size_t>(state.range(0));
+    std::vector<std::u16string> lines(1, u"115://f.bin|1|" + std::u16string(40, u'A') + u"|" + std::u16string(40, u'B'));
+    for (size_t i = 0; i < fields; ++i) lines[0] += i % 3 == 2 ? u"|.." : u"|dir";
+    qm::CQmQuorviaDoc doc;
+    for (auto _ : state) {
+        if (!qm::ParseListLines(lines, doc)) state.SkipWithError("line refused");
+        state.PauseTiming();
+        doc.TakeItems();
+        state.ResumeTiming();
+    }
+    state.SetComplexityN(state.range(0));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * lines[0].size() * sizeof(char16_t)));
+}
+BENCHMARK(BM_LinkListManyDirectoryFields)
+    ->Unit(benchmark::kMillisecond)
+    ->RangeMultiplier(4)
+    ->Range(2500, 160000)
+    ->Complexity(benchmark::oN);
 
 }  // namespace
 

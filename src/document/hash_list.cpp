@@ -336,9 +336,20 @@ bool ParseLinkLines(std::span<const std::u16string> lines, CQmQuorviaDoc& target
         auto component = [escaped](std::u16string_view field) {
             return escaped ? std::u16string(field) : WithSlashes(field);
         };
-        std::u16string path = root;
-        for (size_t i = 4; i < fields.size(); ++i) PathAppend(path, component(fields[i]));
-        PathAppend(path, component(fields[0]));
+        // The directory fields and the name are joined first and normalised
+        // once: normalising after each field would make a line of many
+        // fields take time quadratic in its length. Each field is a
+        // component below what comes before, even with a leading '/'.
+        std::u16string joined = root;
+        auto append = [&joined](std::u16string_view part) {
+            while (!part.empty() && part.front() == u'/') part.remove_prefix(1);
+            if (part.empty()) return;
+            if (!joined.empty()) joined += u'/';
+            joined += part;
+        };
+        for (size_t i = 4; i < fields.size(); ++i) append(component(fields[i]));
+        append(component(fields[0]));
+        const std::u16string path = NormalizePath(joined);
         std::unique_ptr<CQmQuorviaItem> item = CQmQuorviaItem::CreateItem(path, ParseDecimal(fields[1]), 0);
         if (!item) continue;
         item->SetError({});

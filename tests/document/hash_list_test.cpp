@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -268,6 +269,59 @@ TEST_F(HashListTest, LinkLists) {
     EXPECT_EQ(Load(empty, "empty.txt", ""), u"");
     EXPECT_EQ(empty.GetAlgorithm(), QM_HASH_115);
     EXPECT_EQ(empty.GetItemCount(), 0u);
+}
+
+// The directory fields of a link are components below the list's folder:
+// empty and "." fields add nothing, ".." goes up (never above "/"), a leading
+// '/' does not make a field absolute and a backslash separates folders.
+TEST_F(HashListTest, LinkDirectoryFieldsArePathComponents) {
+    const std::string h(40, 'A');
+    const auto link = [&h](std::string_view name, std::string_view dirs) {
+        return "115://" + std::string(name) + "|1|" + h + "|" + h + std::string(dirs) + "\n";
+    };
+    std::string up;
+    for (const auto& part : dir_.path()) {
+        if (part != "/") up += "|..";
+    }
+    CQmQuorviaDoc doc;
+    ASSERT_EQ(Load(doc, "links.txt",
+                   link("n.bin", "|a||./b|..|/c|d\\e|") + link("..", "|x|y") + link("top", up + "|..|z") +
+                       link("/abs", "|q")),
+              u"");
+    ASSERT_EQ(doc.GetItemCount(), 4u);
+    EXPECT_EQ(Utf8(doc.GetItemAt(0)->GetPath()), (dir_ / "a/c/d/e/n.bin").string());
+    EXPECT_EQ(Utf8(doc.GetItemAt(1)->GetPath()), (dir_ / "x").string());
+    EXPECT_EQ(Utf8(doc.GetItemAt(2)->GetPath()), "/z/top");
+    EXPECT_EQ(Utf8(doc.GetItemAt(3)->GetPath()), (dir_ / "q/abs").string());
+}
+
+// A link of 40,000 directory fields: its path is built in one pass, so the
+// line reads in far less than the bound (normalising the path again after
+// each field took close to a minute).
+TEST_F(HashListTest, ManyDirectoryFieldsReadInLinearTime) {
+    const std::string h(40, 'A');
+    constexpr size_t kFields = 40000;
+    std::string line = "115://f.bin|1|" + h + "|" + h;
+    std::string expected = dir_.path().string();
+    for (size_t i = 0; i < kFields; ++i) {
+        // Mostly folders, so the path grows with the line; a ".." now and
+        // then must still take one folder off.
+        const std::string field = i % 1000 == 999 ? ".." : "d" + std::to_string(i % 10);
+        line += "|" + field;
+        if (field == "..") {
+            expected.resize(expected.rfind('/'));
+        } else {
+            expected += "/" + field;
+        }
+    }
+    expected += "/f.bin";
+    CQmQuorviaDoc doc;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Load(doc, "deep.txt", line + "\r\n"), u"");
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    ASSERT_EQ(doc.GetItemCount(), 1u);
+    EXPECT_EQ(Utf8(doc.GetItemAt(0)->GetPath()), expected);
+    EXPECT_LT(elapsed, std::chrono::seconds(5));
 }
 
 TEST_F(HashListTest, LinkListsRoundTripWithDirectories) {
