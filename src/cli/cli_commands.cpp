@@ -3,12 +3,15 @@
 // process-wide document, the list file reader and writer.
 #include "cli/cli_commands.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "cli/cli_events.h"
@@ -18,6 +21,7 @@
 #include "common/string_util.h"
 #include "common/system_info.h"
 #include "common/text_format.h"
+#include "common/utf.h"
 #include "document/encoding.h"
 #include "document/hash_list.h"
 #include "document/quorvia_doc.h"
@@ -73,10 +77,29 @@ void OrderDocumentForDisplay(CQmQuorviaDoc& doc) {
     doc.ReplaceItems(ordered);
 }
 
+// Takes out of a new task's items each file reached a second time through
+// overlapping inputs ("sub" and "sub/a.txt"), keeping its first place, and
+// the list the task is about to write (`ownList`, absolute; empty: none):
+// hashing a folder again must not put its old list, with the digest it had
+// before it was rewritten, into the new one.
+void DropRepeatsAndOwnList(CQmQuorviaDoc& doc, std::u16string_view ownList) {
+    std::vector<CQmQuorviaItem*> items(doc.GetItemCount());
+    items.resize(doc.GetItems(0, items));
+    std::unordered_set<std::u16string_view> seen;
+    seen.reserve(items.size());
+    std::vector<const CQmQuorviaItem*> dropped;
+    for (const CQmQuorviaItem* item : items) {
+        const std::u16string_view path = item->GetPath();
+        if (!seen.insert(path).second || (!ownList.empty() && path == ownList)) dropped.push_back(item);
+    }
+    if (!dropped.empty()) doc.RemoveItems(dropped);
+}
+
 // Runs the task the runner has started until it is over, redrawing the
 // progress line once a second on a terminal. Returns false when Ctrl+C
 // stopped it.
-bool RunToEnd(CQmTaskRunner& runner, EventLoop& loop, uint64_t startTick, bool orderAfterEnumeration) {
+bool RunToEnd(CQmTaskRunner& runner, EventLoop& loop, uint64_t startTick, bool orderAfterEnumeration,
+              std::u16string_view ownList = {}) {
     ProgressLine progress;
     CQmQuorviaDoc& doc = GetQuorviaDoc();
     uint64_t lastBytes = 0;
@@ -115,6 +138,7 @@ bool RunToEnd(CQmTaskRunner& runner, EventLoop& loop, uint64_t startTick, bool o
                 // it posts, so its items can be put in order before the
                 // hashing run takes them.
                 if (message.lParam == 0 && orderAfterEnumeration && !EventLoop::Interrupted()) {
+                    DropRepeatsAndOwnList(doc, ownList);
                     OrderDocumentForDisplay(doc);
                 }
                 if (runner.OnEnumDone(message.wParam, message.lParam) ==
@@ -209,6 +233,41 @@ bool CheckListFormat(const Options& options, int32_t algorithm) {
 
 }  // namespace
 
+// Inputs that exist but cannot be examined are named with the system's
+// reason (a folder above them the user may not search, a path beyond the
+// length limit, a link loop) rather than reported as missing; so is a
+// relative input when the working directory cannot be determined. `given`
+// are the inputs as written, `absolute` the same made absolute. False after
+// printing the reasons.
+bool ExamineInputs(const std::vector<std::u16string>& given, const std::vector<std::u16string>& absolute) {
+    std::u16string reasons;
+    for (size_t i = 0; i < given.size(); ++i) {
+        int code = 0;
+        if (PathIsRelative(absolute[i])) {
+            // MakeAbsolute keeps the path relative only when getcwd failed.
+            std::vector<char> buffer(4096);
+            const char* cwd;
+            while ((cwd = ::getcwd(buffer.data(), buffer.size())) == nullptr && errno == ERANGE)
+                buffer.resize(buffer.size() * 2);
+            // "(unreachable)/...": the directory was removed.
+            code = cwd ? ENOENT : errno;
+            SetLastErrorText(static_cast<uint32_t>(code), u"获取当前目录失败，无法访问 %s", given[i]);
+            reasons += GetLastErrorText() + u"\n";
+            continue;
+        }
+        struct stat st;
+        if (::stat(PathToOs(absolute[i]).c_str(), &st) == 0) continue;
+        code = errno;
+        // Missing inputs are listed together by the task checks.
+        if (code == ENOENT || code == ENOTDIR) continue;
+        SetLastErrorText(static_cast<uint32_t>(code), u"无法访问 %s", given[i]);
+        reasons += GetLastErrorText() + u"\n";
+    }
+    if (reasons.empty()) return true;
+    PrintErr(reasons);
+    return false;
+}
+
 // The wait loop every run needs; its failure is reported here.
 static bool InitEventLoop(EventLoop& loop) {
     if (loop.Init()) return true;
@@ -237,6 +296,7 @@ int RunHash(const Options& options) {
     std::vector<std::u16string> paths;
     paths.reserve(options.paths.size());
     for (const std::u16string& path : options.paths) paths.push_back(MakeAbsolute(path));
+    if (!ExamineInputs(options.paths, paths)) return kExitUsage;
     const QmTaskPathCheck check = CheckTaskPaths(paths);
     switch (check.status) {
     case QmTaskPathStatus::Ok:
@@ -264,7 +324,10 @@ int RunHash(const Options& options) {
         PrintLastError();
         return kExitUsage;
     }
-    if (!RunToEnd(runner, loop, startTick, true)) return StopExitCode();
+    // The list this run writes, as the enumeration names files: absolute,
+    // through the links of its folders as given.
+    const std::u16string ownList = options.hasOutput ? MakeAbsolute(options.output) : std::u16string();
+    if (!RunToEnd(runner, loop, startTick, true, ownList)) return StopExitCode();
     const uint64_t elapsed = QueryTickCount64() - startTick;
 
     bool allHashed = true;

@@ -1,6 +1,7 @@
 // Parsing of quorvia-cli's command line (see cli_options.h).
 #include "cli/cli_options.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "common/text_format.h"
@@ -88,6 +89,12 @@ bool ParseHash(std::span<const char* const> args, Options& options, std::u16stri
     }
     if (options.paths.empty()) {
         error = u"请给出需要计算校验的文件或目录。";
+        return false;
+    }
+    // An empty argument (an unset shell variable) would otherwise stand for
+    // the working directory and hash all of it.
+    if (std::find(options.paths.begin(), options.paths.end(), std::u16string()) != options.paths.end()) {
+        error = u"文件或目录的路径不能为空。";
         return false;
     }
     return true;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,6 +41,8 @@ struct Surroundings {
     // Signals sent, in order, once the program has `openedName` open.
     std::vector<int> signals;
     std::string openedName;
+    std::vector<std::string> cwdSteps;  // entered one by one after cwd: may pass the path limit
+    bool unprivileged = false;          // run as nobody (root passes every permission check)
 };
 
 // Whether process `pid` holds a descriptor on a file named `name`.
@@ -73,6 +77,10 @@ CliResult RunIn(const fs::path& cwd, const std::vector<std::string>& args, const
     const pid_t pid = fork();
     if (pid == 0) {
         if (chdir(cwd.c_str()) != 0) _exit(126);
+        for (const std::string& step : how.cwdSteps) {
+            if (chdir(step.c_str()) != 0) _exit(126);
+        }
+        if (how.unprivileged && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
         putenv(const_cast<char*>(config.c_str()));
         for (int signo : how.ignored) signal(signo, SIG_IGN);
         switch (how.out) {
@@ -219,6 +227,88 @@ TEST_F(CliStreamsTest, StopSignalsEndTheRunWithoutAList) {
     const CliResult r = Run({"hash", "-o", "new.txt", "big"}, how);
     EXPECT_EQ(r.exitCode, 130) << "ended by signal " << r.signal;
     EXPECT_FALSE(fs::exists(dir_ / "new.txt"));
+}
+
+// Odd inputs: an empty argument, inputs that exist but cannot be examined,
+// overlapping inputs and the list being written among the inputs.
+TEST_F(CliStreamsTest, InputsAreExaminedOnceEachAndTheOwnListIsLeftOut) {
+    dir_.Write("sub/a.txt", "abc");
+    dir_.Write("sub/b.txt", "abc");
+    const std::string crc = "352441C2";
+
+    CliResult r = Run({"hash", "-a", "crc32", "sub", ""});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("文件或目录的路径不能为空。"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+
+    r = Run({"hash", "-a", "crc32", "sub", "sub/a.txt", "sub/b.txt"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "; Hash: CRC32\r\n\r\n" + crc + "\t\ta.txt\r\n" + crc + "\t\tb.txt\r\n");
+    EXPECT_NE(r.err.find("文件总数: 2 个 , 总大小: 6 字节"), std::string::npos) << r.err;
+
+    // The first run writes the list; the second, after a.txt changed, must
+    // not hash the old list into the new one.
+    ASSERT_EQ(Run({"hash", "-a", "crc32", "--format=sfv", "-o", "sub/l.sfv", "sub"}).exitCode, 0);
+    dir_.Write("sub/a.txt", "abcd");
+    r = Run({"hash", "-a", "crc32", "--format=sfv", "-o", "sub/l.sfv", "sub"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(test::ReadBytes(dir_ / "sub/l.sfv"), "a.txt ED82CD11\nb.txt " + crc + "\n");
+
+    // A symbolic link that loops exists but cannot be examined.
+    fs::create_symlink("loop", dir_ / "loop");
+    r = Run({"hash", "loop"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("loop:" + SystemText(ELOOP)), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("已不存在"), std::string::npos) << r.err;
+
+    // A folder above the input that the user may not search.
+    ASSERT_EQ(chmod(dir_.path().c_str(), 0755), 0);
+    dir_.Write("locked/in/f", "abc");
+    ASSERT_EQ(chmod((dir_ / "locked").c_str(), 0700), 0);
+    Surroundings nobody;
+    nobody.unprivileged = true;
+    r = Run({"hash", "locked/in/f"}, nobody);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("locked/in/f:" + SystemText(EACCES)), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("已不存在"), std::string::npos) << r.err;
+}
+
+// A working directory whose path is beyond the length limit: a relative
+// input there is reported with the system's reason.
+TEST_F(CliStreamsTest, InputBelowAWorkingDirectoryBeyondThePathLimit) {
+    const std::string level(250, 'x');
+    Surroundings deep;
+    {
+        int fd = open(dir_.path().c_str(), O_RDONLY | O_DIRECTORY);
+        ASSERT_GE(fd, 0);
+        for (int i = 0; i < 20; ++i) {
+            ASSERT_EQ(mkdirat(fd, level.c_str(), 0755), 0);
+            const int next = openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY);
+            close(fd);
+            ASSERT_GE(next, 0);
+            fd = next;
+            deep.cwdSteps.push_back(level);
+        }
+        const int file = openat(fd, "f.txt", O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(file, 0);
+        close(file);
+        close(fd);
+    }
+    const CliResult r = Run({"hash", "f.txt"}, deep);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("f.txt:" + SystemText(ENAMETOOLONG)), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("已不存在"), std::string::npos) << r.err;
+
+    // Taken apart from the bottom: a path this long is beyond remove_all.
+    const int top = open(dir_.path().c_str(), O_RDONLY | O_DIRECTORY);
+    std::vector<int> fds = {top};
+    for (int i = 0; i < 20 && fds.back() >= 0; ++i) fds.push_back(openat(fds.back(), level.c_str(), O_RDONLY | O_DIRECTORY));
+    if (fds.back() >= 0) unlinkat(fds.back(), "f.txt", 0);
+    for (size_t i = fds.size() - 1; i > 0; --i) {
+        close(fds[i]);
+        unlinkat(fds[i - 1], level.c_str(), AT_REMOVEDIR);
+    }
+    close(top);
 }
 
 }  // namespace
