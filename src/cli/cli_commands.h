@@ -2,9 +2,8 @@
 //   0  every file has a digest (hash) / every file matches (verify)
 //   1  some file failed (hash) / some file differs or failed (verify)
 //   2  bad arguments, missing inputs or inputs that cannot be examined, an
-//      unknown algorithm, or a list that
-//      cannot be loaded or written
-//      (also when standard output or standard error cannot be written)
+//      unknown algorithm, a list that cannot be loaded or written, or
+//      standard output or standard error that cannot be written
 //   130 stopped by Ctrl+C, 143 by SIGTERM, 129 by SIGHUP (no list is written)
 #pragma once
 

@@ -302,7 +302,8 @@ TEST_F(CliStreamsTest, InputBelowAWorkingDirectoryBeyondThePathLimit) {
     // Taken apart from the bottom: a path this long is beyond remove_all.
     const int top = open(dir_.path().c_str(), O_RDONLY | O_DIRECTORY);
     std::vector<int> fds = {top};
-    for (int i = 0; i < 20 && fds.back() >= 0; ++i) fds.push_back(openat(fds.back(), level.c_str(), O_RDONLY | O_DIRECTORY));
+    for (int i = 0; i < 20 && fds.back() >= 0; ++i)
+        fds.push_back(openat(fds.back(), level.c_str(), O_RDONLY | O_DIRECTORY));
     if (fds.back() >= 0) unlinkat(fds.back(), "f.txt", 0);
     for (size_t i = fds.size() - 1; i > 0; --i) {
         close(fds[i]);
