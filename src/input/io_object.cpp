@@ -38,8 +38,6 @@ uint64_t GetHandleSize(int fd, bool isDevice, const struct stat& st) {
         disk.Detach();
         return size;
     }
-    // A directory opens on this platform; its first read fails, which the
-    // reader reports at offset 0.
     if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return static_cast<uint64_t>(st.st_size);
     // Pipes and sockets have no size (ESPIPE); character devices have the
     // size their end offset says.
@@ -61,9 +59,8 @@ int CQmIoObject::OpenRange(uint64_t length, struct stat* attributes) {
     const uint64_t start = GetOffset();
 
     // O_NONBLOCK keeps a named pipe without a writer from blocking the
-    // reader for good; it is cleared again once the input is open, unless
-    // the input is a regular file or a disk, where it changes nothing. Every
-    // system call saved here counts when a run is thousands of small files.
+    // reader for good; only regular files and disks are read, and on them it
+    // changes nothing, so it stays set.
     const std::string osPath = PathToOs(path_);
     int rawFd;
     do {
@@ -74,21 +71,29 @@ int CQmIoObject::OpenRange(uint64_t length, struct stat* attributes) {
     if (!ok) {
         SetLastErrorText(static_cast<uint32_t>(errno), u"打开%s失败", word);
     } else {
-        struct stat st;
+        struct stat st{};
         uint64_t size = kInvalidSize;
         if (::fstat(fd.get(), &st) != 0) {
             SetLastErrorText(static_cast<uint32_t>(errno), u"获取文件大小失败");
+        } else if (S_ISDIR(st.st_mode)) {
+            // Whatever size the file system gives a directory (some give 0),
+            // it has no bytes of its own to hash.
+            SetLastErrorText(EISDIR, u"打开%s失败", word);
+        } else if (!S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode)) {
+            // A character device, pipe or socket has no fixed content: one
+            // never ends (/dev/zero), others give different bytes each time
+            // or report no size, so no digest of one could be checked again.
+            SetErrorText(ENODEV, u"打开%s失败:不支持的文件类型。", word);
         } else {
-            if (!S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode)) {
-                const int flags = ::fcntl(fd.get(), F_GETFL);
-                if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
-            }
             size = GetHandleSize(fd.get(), isDevice, st);
             // A file that one read takes whole gains nothing from read-ahead advice.
             if (size != kInvalidSize && size > kSequentialAdviceMinimum)
                 ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
             if (attributes) *attributes = st;
         }
+        // Files of /proc and some of /sys report a size of 0 but have
+        // content: a whole regular file of size 0 is read to its end.
+        readsToEnd_ = size == 0 && start == 0 && length == 0 && S_ISREG(st.st_mode);
         if (size == kInvalidSize) {
             ok = false;
         } else if (start > size || (length != 0 && length > size - start)) {
@@ -116,6 +121,7 @@ int CQmIoObject::OpenRange(uint64_t length, struct stat* attributes) {
 
 void CQmIoObject::Reset() {
     fd_.reset();
+    readsToEnd_ = false;
     path_.clear();
     digest_.fill(0);
     processed_.store(false, std::memory_order_release);

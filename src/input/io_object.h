@@ -10,11 +10,12 @@
 //   field            written by                        read by
 //   path             owner, only while no run          anyone
 //   file descriptor  reader (Open / CloseFile)         reader
+//   reads-to-end     reader (Open)                     reader
 //   error text       reader (Open failure, read        UI, after IsProcessed()
 //                    failure, "用户已取消")               returned true
 //   digest, has-hash hasher (SetHash)                  UI, after IsProcessed()
-//   length           reader (Open, a file that         UI (display, totals)
-//                    shrank)
+//   length           reader (Open, a file read to      UI (display, totals)
+//                    its end)
 //   updated          reader / hasher set, UI clears    UI
 //   reading          reader sets, hasher clears        UI
 //   processed        hasher (or the reader's failed    UI
@@ -74,7 +75,10 @@ public:
 
     // Opens the input for sequential reading, settles a length of 0 to "up to
     // the end", checks the range against the input's size and positions the
-    // descriptor at the start offset. Returns the descriptor, or
+    // descriptor at the start offset. Only regular files and block devices
+    // open: a directory fails with the system's EISDIR text, any other kind
+    // with "打开文件失败:不支持的文件类型。". A whole regular file whose size
+    // reads 0 is to be read to its end (ReadsToEnd). Returns the descriptor, or
     // kInvalidHandle after recording the reason in the calling thread's error
     // record, copying it into the error text and setting updated and
     // processed. An object that is already open returns its descriptor.
@@ -94,6 +98,10 @@ public:
     void CloseFile();
     // The open descriptor (kInvalidHandle when closed); the reader reads it.
     int GetHandle() const { return fd_.get(); }
+    // True after an Open of a whole regular file that reported size 0:
+    // such files (those of /proc, some of /sys) may still have content, so
+    // the reader reads until the end and settles the length to what it read.
+    bool ReadsToEnd() const { return readsToEnd_; }
 
     const std::u16string& GetPath() const { return path_; }
     const std::u16string& GetError() const { return error_; }
@@ -132,6 +140,7 @@ protected:
 private:
     std::u16string path_;
     UniqueFd fd_;
+    bool readsToEnd_ = false;  // reader only, like the descriptor
     std::u16string error_;
     std::atomic<bool> hasHash_{false};
     std::array<uint8_t, kMaxDigestSize> digest_{};

@@ -74,8 +74,10 @@ bool CQmReadThread::ProcessItem(CQmIoObject* item) {
     if (fd != kInvalidHandle) {
         // The open settled the length to the file's size now.
         length = item->GetLength();
+        const bool toEnd = item->ReadsToEnd();
+        bool ended = false;
         if (IsStopRequested()) cancelled = true;
-        while (!cancelled && position < start + length) {
+        while (!cancelled && !ended && (toEnd || position < start + length)) {
             CQmIoBuffer* buffer = queues.Get(inputQueue_, &StopEvent());
             if (IsStopRequested()) {
                 cancelled = true;
@@ -95,7 +97,7 @@ bool CQmReadThread::ProcessItem(CQmIoObject* item) {
             buffer->endOfItem = 0;
             buffer->endOfStream = 0;
             buffer->remaining = 0;
-            const uint64_t want = std::min<uint64_t>(buffer->capacity, start + length - position);
+            const uint64_t want = toEnd ? buffer->capacity : std::min<uint64_t>(buffer->capacity, start + length - position);
             const int64_t got = ReadBlock(fd, buffer->data, static_cast<size_t>(want));
             if (got < 0) {
                 const std::u16string text = SetLastErrorText(0, u"读取失败（偏移量=%I64u）", position);
@@ -105,15 +107,26 @@ bool CQmReadThread::ProcessItem(CQmIoObject* item) {
                 held = buffer;
                 break;
             }
+            if (got == 0 && toEnd) {
+                // The end came at a block boundary: this buffer carries the
+                // item's end record instead of an empty block.
+                ended = true;
+                held = buffer;
+                break;
+            }
             AddProcessedBytes(static_cast<uint64_t>(got));
             buffer->bytesRead = static_cast<uint32_t>(got);
             buffer->offset = position;
             position += static_cast<uint64_t>(got);
             if (static_cast<uint64_t>(got) < want) {
-                // The file is shorter than when it was opened: what is there
-                // is the file. The document's totals are left alone.
-                length = position - start;
-                item->SetRange(std::nullopt, kKeepRangeValue, length);
+                ended = true;
+                if (!toEnd) {
+                    // The file is shorter than when it was opened: the bytes
+                    // read are no state the file ever had as a whole, so it
+                    // gets no digest (the error and the unread remainder
+                    // tell the hasher so).
+                    item->SetError(kChangedWhileReadText);
+                }
             }
             queues.Put(buffer, outputQueue_);
             if (IsStopRequested()) {
@@ -121,7 +134,20 @@ bool CQmReadThread::ProcessItem(CQmIoObject* item) {
                 break;
             }
         }
-        if (cancelled && position < start + length) item->SetError(u"用户已取消");
+        if (toEnd) {
+            // The file's length is what it held. One stopped or failed part
+            // way has the length read so far, and its error keeps it from a
+            // digest.
+            if (cancelled && !ended) item->SetError(u"用户已取消");
+            const uint64_t known = length;
+            length = position - start;
+            if (length != known) {
+                item->SetRange(std::nullopt, kKeepRangeValue, length);
+                LengthSettled(item, known);
+            }
+        } else if (cancelled && position < start + length) {
+            item->SetError(u"用户已取消");
+        }
         item->CloseFile();
     }
 
@@ -142,12 +168,21 @@ bool CQmReadThread::ProcessItem(CQmIoObject* item) {
     return true;
 }
 
+void CQmReadFileThread::LengthSettled(CQmIoObject* item, uint64_t known) {
+    // Every item this reader hands out is one of the document's.
+    auto* entry = static_cast<CQmQuorviaItem*>(item);
+    GetQuorviaDoc().AdjustTotals(entry, known - entry->GetLength());
+    entry->SetChanged(true);
+}
+
 CQmIoObject* CQmReadFileThread::NextItem(int32_t& cursor) {
     CQmQuorviaDoc& document = GetQuorviaDoc();
     const bool verify = document.IsVerifyMode();
     while (CQmQuorviaItem* item = document.GetItemAt(static_cast<size_t>(cursor))) {
         ++cursor;
-        if (!item->IsSelected() || (verify && !item->HasHash())) continue;
+        // An item already processed before the run failed when it was
+        // listed (a folder that could not be read): there is nothing to read.
+        if (!item->IsSelected() || item->IsProcessed() || (verify && !item->HasHash())) continue;
         item->SetUpdated(true);
         return item;
     }
