@@ -7,6 +7,11 @@
 //   run_GBps      the whole run, from the new task to the end of hashing
 //   engine_GBps   the engine alone over 1 GiB of in-memory data
 //   ratio         run_GBps / engine_GBps
+//
+// BM_EnumerateOneDirectory times the enumeration thread alone over one
+// directory of 100,000 empty files (made once, removed at the end), from its
+// start to its end message: the cost of listing, examining and ordering the
+// entries and appending the items.
 // The data file is made under /var/tmp (QM_BENCH_DIR overrides) and removed
 // at the end; the settings the document writes at exit go to a temporary
 // directory, not the user's.
@@ -29,6 +34,7 @@
 #include "document/quorvia_doc.h"
 #include "engines/hash_catalog.h"
 #include "engines/register_engines.h"
+#include "pipeline/enum_thread.h"
 #include "pipeline/task_runner.h"
 
 namespace {
@@ -40,6 +46,8 @@ constexpr uint64_t kFileSize = uint64_t{1} << 30;
 constexpr size_t kBlock = 0x100000;
 
 fs::path g_file;
+fs::path g_manyDir;
+constexpr size_t kManyFiles = 100000;
 
 // The front end's side: messages queue up here and are handed back to the
 // runner on the benchmark's thread.
@@ -143,6 +151,55 @@ BENCHMARK(BM_HashingRun)
     ->Iterations(5)
     ->Unit(benchmark::kMillisecond);
 
+// 100,000 empty files in one new directory, created in an order unlike the
+// names' so that the file system's order is not already sorted.
+bool MakeManyFiles() {
+    const char* base = std::getenv("QM_BENCH_DIR");
+    std::string pattern = (fs::path(base ? base : "/var/tmp") / "quorvia-enum-bench-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) return false;
+    g_manyDir = pattern;
+    for (size_t i = 0; i < kManyFiles; ++i) {
+        const size_t n = (i * 7919) % kManyFiles;
+        const std::string path = (g_manyDir / ("file " + std::to_string(n) + ".dat")).string();
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0 || ::close(fd) != 0) return false;
+    }
+    return true;
+}
+
+void BM_EnumerateOneDirectory(benchmark::State& state) {
+    if (g_manyDir.empty() && !MakeManyFiles()) {
+        state.SkipWithError("cannot make the directory of 100,000 files");
+        return;
+    }
+    const std::u16string dir = qm::PathFromOs(g_manyDir.string());
+    Inbox inbox;
+    for (auto _ : state) {
+        qm::CQmQuorviaDoc& document = qm::GetQuorviaDoc();
+        document.Clear();
+        document.BeginTask(dir, qm::QM_HASH_SHA1, true);
+        qm::CQmEnumFileThread thread;
+        thread.AddPendingPath(dir, true);
+        thread.SetNotify(&inbox, qm::WMU_ENUM_DONE);
+        const auto start = Clock::now();
+        if (!thread.Start()) {
+            state.SkipWithError("the enumeration did not start");
+            return;
+        }
+        inbox.Next();
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        thread.Stop(false, qm::QM_INFINITE, false);
+        state.SetIterationTime(seconds);
+        if (document.GetItemCount() != kManyFiles) {
+            state.SkipWithError("the enumeration did not list every file");
+            return;
+        }
+    }
+    qm::GetQuorviaDoc().Clear();
+    state.counters["files"] = static_cast<double>(kManyFiles);
+}
+BENCHMARK(BM_EnumerateOneDirectory)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
 bool MakeDataFile() {
     const char* base = std::getenv("QM_BENCH_DIR");
     std::string pattern = (fs::path(base ? base : "/var/tmp") / "quorvia-pipeline-bench-XXXXXX").string();
@@ -178,6 +235,7 @@ int main(int argc, char** argv) {
     }
     std::error_code ec;
     if (!g_file.empty()) fs::remove(g_file, ec);
+    if (!g_manyDir.empty()) fs::remove_all(g_manyDir, ec);
     benchmark::Shutdown();
     qm::GetQuorviaDoc().Clear();
     if (configDir) fs::remove_all(configDir, ec);

@@ -4,11 +4,16 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <vector>
+
+#include "common/error_record.h"
 
 #include "common/formatting.h"
 #include "common/utf.h"
 #include "document/quorvia_doc.h"
+#include "document/row_order.h"
 
 namespace qm {
 
@@ -65,43 +70,93 @@ uint32_t CQmEnumFileThread::Execute() {
     return IsStopRequested() ? 1 : 0;
 }
 
+void CQmEnumFileThread::AppendFailedDirectory(const std::u16string& path, std::u16string_view text, Batch& batch) {
+    // The folder becomes an entry of its own, so the files it hides are not
+    // a silent gap: it is shown and reported like a file that failed. It is
+    // marked processed here, so the reader passes it over (it is no file to
+    // read), and it never gets a digest, so no list records it.
+    QuorviaItemPtr item = CQmQuorviaItem::CreateItem(path, 0, 0);
+    if (!item) return;
+    item->SetError(text);
+    item->SetProcessed(true);
+    ++fileCount_;
+    batch.push_back(std::move(item));
+}
+
 void CQmEnumFileThread::ListDirectory(const PendingEntry& entry, bool recurse, Batch& batch) {
     std::unique_ptr<DIR, DirCloser> dir(::opendir(PathToOs(entry.path).c_str()));
-    if (!dir) return;
+    if (!dir) {
+        AppendFailedDirectory(entry.path, SetLastErrorText(static_cast<uint32_t>(errno), u"打开目录失败"), batch);
+        return;
+    }
     const int dirFd = ::dirfd(dir.get());
     struct stat self;
-    if (::fstat(dirFd, &self) != 0) return;
+    if (::fstat(dirFd, &self) != 0) {
+        AppendFailedDirectory(entry.path, SetLastErrorText(static_cast<uint32_t>(errno), u"打开目录失败"), batch);
+        return;
+    }
     for (const Ancestor* above = entry.ancestors.get(); above; above = above->parent.get()) {
         if (above->device == self.st_dev && above->inode == self.st_ino) return;  // a link back up
     }
-    std::shared_ptr<const Ancestor> here;
 
-    while (const dirent* found = ::readdir(dir.get())) {
-        const std::string_view name(found->d_name);
+    // The entries are put in name order before they are queued: readdir
+    // returns them in the file system's own order, which would scatter a
+    // tree's folders and files in the list and in every saved list.
+    struct Found {
+        std::u16string name;
+        QmRowSortKey key;
+        bool isDirectory;
+        bool known;
+        uint64_t size;
+        uint64_t time;
+    };
+    std::vector<Found> found;
+    int readError = 0;
+    for (;;) {
+        errno = 0;
+        const dirent* next = ::readdir(dir.get());
+        if (!next) {
+            readError = errno;
+            break;
+        }
+        const std::string_view name(next->d_name);
         if (name != "." && name != "..") {
             struct stat st;
             // Links are followed: a link to a directory is listed as one.
-            const bool known = ::fstatat(dirFd, found->d_name, &st, 0) == 0;
-            const bool isDirectory = known ? S_ISDIR(st.st_mode) : found->d_type == DT_DIR;
-            if (isDirectory) {
-                if (recurse) {
-                    if (!here) here = std::make_shared<const Ancestor>(Ancestor{self.st_dev, self.st_ino, entry.ancestors});
-                    pending_.push_back({JoinName(entry.path, PathFromOs(name)), true, here});
-                }
-            } else {
-                // A dangling link or an entry gone since the listing still
-                // becomes an item; CreateItem records why it has no size.
-                const uint64_t size = known ? static_cast<uint64_t>(st.st_size) : kUnknownFileSize;
-                const uint64_t time = known ? FileTimeFromTimespec(st.st_mtim) : 0;
-                if (QuorviaItemPtr item = CQmQuorviaItem::CreateItem(JoinName(entry.path, PathFromOs(name)), size, time)) {
-                    totalBytes_ += item->GetLength();
-                    ++fileCount_;
-                    batch.push_back(std::move(item));
-                }
-            }
+            const bool known = ::fstatat(dirFd, next->d_name, &st, 0) == 0;
+            const bool isDirectory = known ? S_ISDIR(st.st_mode) : next->d_type == DT_DIR;
+            found.push_back({PathFromOs(name), {}, isDirectory, known, known ? static_cast<uint64_t>(st.st_size) : kUnknownFileSize,
+                             known ? FileTimeFromTimespec(st.st_mtim) : 0});
         }
         if (IsStopRequested()) break;
     }
+    // Keys made once per name: collating each pair anew would cost more
+    // than the listing itself in a directory of many files.
+    const CQmRowCollator& collator = GetRowCollator();
+    for (Found& f : found) f.key = MakeRowSortKey(collator, f.name);
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Found& a, const Found& b) { return CompareRowSortKeys(a.key, b.key) < 0; });
+
+    std::shared_ptr<const Ancestor> here;
+    for (const Found& f : found) {
+        if (f.isDirectory) {
+            if (recurse) {
+                if (!here) here = std::make_shared<const Ancestor>(Ancestor{self.st_dev, self.st_ino, entry.ancestors});
+                pending_.push_back({JoinName(entry.path, f.name), true, here});
+            }
+        } else if (QuorviaItemPtr item = CQmQuorviaItem::CreateItem(JoinName(entry.path, f.name), f.size, f.time)) {
+            // A dangling link or an entry gone since the listing still
+            // becomes an item; CreateItem records why it has no size.
+            totalBytes_ += item->GetLength();
+            ++fileCount_;
+            batch.push_back(std::move(item));
+        }
+        if (IsStopRequested()) return;
+    }
+    // A listing that broke off part way would leave the rest of the folder
+    // out without a word.
+    if (readError != 0)
+        AppendFailedDirectory(entry.path, SetLastErrorText(static_cast<uint32_t>(readError), u"读取目录失败"), batch);
 }
 
 }  // namespace qm

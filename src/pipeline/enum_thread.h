@@ -5,9 +5,12 @@
 // one batch (one document lock per directory), so the list can show them
 // while the enumeration goes on. Symbolic links to directories are followed;
 // a directory that is the same directory (device and inode) as one above it
-// on its own path is not entered again, so link cycles end. A directory that
-// cannot be listed is skipped without a message. The totals are stored in the
-// document once, at the end, also after a stop.
+// on its own path is not entered again, so link cycles end. Each directory's
+// files and subdirectories are taken in name order (the list's row
+// comparison). A directory that cannot be opened or read to its end becomes
+// an item of its own carrying the reason, already processed and without a
+// digest, so it is reported like a failed file and never saved in a list.
+// The totals are stored in the document once, at the end, also after a stop.
 #pragma once
 
 #include <sys/types.h>
@@ -16,6 +19,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "pipeline/thread_obj.h"
@@ -57,6 +61,8 @@ private:
     };
 
     void ListDirectory(const PendingEntry& entry, bool recurse, std::vector<std::unique_ptr<CQmQuorviaItem>>& batch);
+    void AppendFailedDirectory(const std::u16string& path, std::u16string_view text,
+                               std::vector<std::unique_ptr<CQmQuorviaItem>>& batch);
 
     std::deque<PendingEntry> pending_;
     uint64_t totalBytes_ = 0;

@@ -1,7 +1,10 @@
 #include "pipeline/enum_thread.h"
 
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -24,6 +27,12 @@ namespace {
 namespace fs = std::filesystem;
 
 std::u16string U(const fs::path& path) { return PathFromOs(path.string()); }
+
+std::u16string SystemText(int code) {
+    std::u16string text;
+    GetSystemErrorMessage(static_cast<uint32_t>(code), text);
+    return text;
+}
 
 class EnumThreadTest : public ::testing::Test {
 protected:
@@ -160,28 +169,112 @@ TEST_F(EnumThreadTest, LinkCyclesEndAndOtherLinksAreFollowed) {
     ExpectTotalsMatchItems();
 }
 
-TEST_F(EnumThreadTest, UnlistableDirectoriesAreSkippedAndVanishedFilesKept) {
+TEST_F(EnumThreadTest, UnlistableDirectoriesBecomeFailedEntriesAndVanishedFilesAreKept) {
     dir.Write("ok/f", "abc");
     const fs::path notADirectory = dir.Write("plain", "x");
     fs::create_symlink(dir / "nowhere", dir / "ok/dangling");
-    EXPECT_EQ(Run({{dir / "missing", true}, {notADirectory, true}, {dir / "ok", true}, {dir / "gone", false}}, true),
+    // A name beyond the file system's limit cannot be opened at all.
+    const fs::path tooLong = dir / std::string(300, 'n');
+    EXPECT_EQ(Run({{dir / "missing", true},
+                   {notADirectory, true},
+                   {tooLong, true},
+                   {dir / "ok", true},
+                   {dir / "gone", false}},
+                  true),
               0);
-    auto paths = ItemPaths();
-    ASSERT_EQ(paths.size(), 3u);
-    std::u16string noEntry;
-    ASSERT_TRUE(GetSystemErrorMessage(ENOENT, noEntry));
-    for (size_t i = 0; CQmQuorviaItem* item = GetQuorviaDoc().GetItemAt(i); ++i) {
-        if (item->GetPath() == U(dir / "ok/f")) {
-            EXPECT_TRUE(item->GetError().empty());
-            EXPECT_EQ(item->GetLength(), 3u);
-        } else {
-            // The dangling link and the vanished input both become items
-            // that carry the reason they have no size.
-            EXPECT_EQ(item->GetError(), u"获取文件属性失败:" + noEntry) << Utf16ToUtf8(item->GetPath());
-            EXPECT_EQ(item->GetLength(), 0u);
-        }
+    const std::vector<std::pair<fs::path, std::u16string>> expected = {
+        {dir / "missing", u"打开目录失败:" + SystemText(ENOENT)},
+        {notADirectory, u"打开目录失败:" + SystemText(ENOTDIR)},
+        {tooLong, u"打开目录失败:" + SystemText(ENAMETOOLONG)},
+        // The dangling link and the vanished input become items that carry
+        // the reason they have no size; the reader then fails to open them.
+        {dir / "ok/dangling", u"获取文件属性失败:" + SystemText(ENOENT)},
+        {dir / "ok/f", u""},
+        {dir / "gone", u"获取文件属性失败:" + SystemText(ENOENT)},
+    };
+    ASSERT_EQ(ItemPaths().size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const CQmQuorviaItem* item = GetQuorviaDoc().GetItemAt(i);
+        EXPECT_EQ(item->GetPath(), U(expected[i].first));
+        EXPECT_EQ(item->GetError(), expected[i].second) << Utf16ToUtf8(item->GetPath());
+        EXPECT_EQ(item->GetLength(), expected[i].second.empty() ? 3u : 0u);
+        EXPECT_TRUE(item->IsSelected()) << "shown and reported like any failed file";
+        EXPECT_FALSE(item->HasHash());
+        // A folder that failed is finished already, so no reader opens it;
+        // the files are still to be read.
+        EXPECT_EQ(item->IsProcessed(), expected[i].second.starts_with(u"打开目录失败")) << Utf16ToUtf8(item->GetPath());
     }
-    EXPECT_EQ(paths.back(), U(dir / "gone"));
+    ExpectTotalsMatchItems();
+}
+
+// A folder the user may not read: as root every folder can be read, so the
+// listing runs in a child process under the unprivileged "nobody" ids and
+// sends back what it found.
+TEST_F(EnumThreadTest, FolderThatMayNotBeReadIsAFailedEntry) {
+    dir.Write("top/a.txt", "a");
+    dir.Write("top/locked/hidden.txt", "secret");
+    dir.Write("top/z/b.txt", "b");
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(dir / "top/locked", fs::perms::owner_write);  // neither readable nor searchable by others
+    const bool root = ::geteuid() == 0;
+    if (!root) fs::permissions(dir / "top/locked", fs::perms::none);
+
+    int channel[2];
+    ASSERT_EQ(::pipe(channel), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(channel[0]);
+        if (root && (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+                     ::setresuid(65534, 65534, 65534) != 0))
+            ::_exit(3);
+        CQmQuorviaDoc& document = GetQuorviaDoc();
+        document.Clear();
+        if (!document.BeginTask(U(dir.path()), QM_HASH_SHA1, true)) ::_exit(4);
+        CQmEnumFileThread child_thread;
+        test::RecordingTarget childTarget;
+        child_thread.AddPendingPath(U(dir / "top"), true);
+        child_thread.SetNotify(&childTarget, WMU_ENUM_DONE);
+        if (!child_thread.Start() || !childTarget.Next() || !child_thread.Stop(false, QM_INFINITE, false)) ::_exit(5);
+        std::string out;
+        for (size_t i = 0; CQmQuorviaItem* item = document.GetItemAt(i); ++i)
+            out += Utf16ToUtf8(item->GetPath()) + '\t' + Utf16ToUtf8(item->GetError()) + '\t' +
+                   (item->IsProcessed() ? "processed" : "pending") + '\n';
+        const bool sent = ::write(channel[1], out.data(), out.size()) == static_cast<ssize_t>(out.size());
+        ::_exit(sent ? 0 : 6);
+    }
+    ::close(channel[1]);
+    std::string received;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<size_t>(n));
+    ::close(channel[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    fs::permissions(dir / "top/locked", fs::perms::owner_all);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 3) GTEST_SKIP() << "the unprivileged ids cannot be taken here";
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+
+    const std::string top = (dir / "top").string();
+    EXPECT_EQ(received, top + "/a.txt\t\tpending\n" + top + "/locked\t" +
+                            Utf16ToUtf8(u"打开目录失败:" + SystemText(EACCES)) + "\tprocessed\n" + top +
+                            "/z/b.txt\t\tpending\n");
+}
+
+TEST_F(EnumThreadTest, EntriesOfEachDirectoryComeInNameOrder) {
+    // Numbers by value, then names without regard to case: folders too, so
+    // the groups of a tree come out in the same order on every system.
+    for (const char* name : {"b.txt", "10.txt", "A.txt", "9.txt", "c.txt"}) dir.Write(std::string("d/") + name, "x");
+    for (const char* sub : {"beta", "10", "Alpha", "9", "gamma"}) dir.Write(std::string("d/") + sub + "/f", "y");
+    dir.Write("d/9/inner/g", "z");
+    dir.Write("d/9/e", "z");
+    EXPECT_EQ(Run({{dir / "d", true}}, true), 0);
+    std::vector<std::u16string> expected;
+    for (const char* name : {"9.txt", "10.txt", "A.txt", "b.txt", "c.txt", "9/e", "9/f", "10/f", "Alpha/f", "beta/f",
+                             "gamma/f", "9/inner/g"})
+        expected.push_back(U(dir / "d" / name));
+    EXPECT_EQ(ItemPaths(), expected);
     ExpectTotalsMatchItems();
 }
 

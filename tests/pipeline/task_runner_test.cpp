@@ -18,6 +18,7 @@
 
 #include "common/error_record.h"
 #include "common/utf.h"
+#include "document/hash_list.h"
 #include "document/quorvia_doc.h"
 #include "engines/hash_catalog.h"
 #include "engines/register_engines.h"
@@ -193,6 +194,55 @@ TEST_F(TaskRunnerTest, NewTaskHashesEveryFileWithEachAlgorithm) {
         EXPECT_EQ(runner.GetLastBufferAccount().home, 16u);
         ExpectIdleAndTidy();
     }
+}
+
+// Nothing the user named goes missing or passes as checked: what cannot be
+// listed or read is an entry with its reason, and only true digests reach a
+// list.
+TEST_F(TaskRunnerTest, WhatCannotBeHashedIsAnEntryWithItsReasonAndNoListNamesIt) {
+    const std::string data = test::PatternBytes(7000, 3);
+    const auto good = dir.Write("t/good", data);
+    const fs::path tooLong = dir / "t" / std::string(300, 'n');
+    const fs::path proc = "/proc/sys/kernel/ostype";
+    const std::string procData = test::ReadBytes(proc);
+    ASSERT_FALSE(procData.empty());
+    const Outcome outcome = NewTask({{U(dir / "t"), true}, {U(tooLong), true}, {u"/dev/zero", false}, {U(proc), false}},
+                                    QM_HASH_SHA1);
+    ASSERT_TRUE(outcome.hashDone) << "the run ends, /dev/zero is not read for good";
+
+    CQmQuorviaDoc& document = GetQuorviaDoc();
+    const auto items = Items();
+    ASSERT_EQ(items.size(), 4u);
+    std::u16string reason;
+    ASSERT_TRUE(GetSystemErrorMessage(ENAMETOOLONG, reason));
+    const std::vector<std::pair<std::u16string, std::u16string>> failed = {
+        {U(tooLong), u"打开目录失败:" + reason}, {u"/dev/zero", u"打开文件失败:不支持的文件类型。"}};
+    for (const auto& [path, text] : failed) {
+        const auto it = std::find_if(items.begin(), items.end(), [&](auto* item) { return item->GetPath() == path; });
+        ASSERT_NE(it, items.end()) << Utf16ToUtf8(path);
+        EXPECT_EQ((*it)->GetError(), text);
+        EXPECT_FALSE((*it)->HasHash());
+        EXPECT_TRUE((*it)->IsProcessed());
+    }
+    for (const auto& [path, bytes] : {std::pair{U(good), data}, std::pair{U(proc), procData}}) {
+        const auto it = std::find_if(items.begin(), items.end(), [&](auto* item) { return item->GetPath() == path; });
+        ASSERT_NE(it, items.end()) << Utf16ToUtf8(path);
+        EXPECT_TRUE((*it)->GetError().empty()) << Utf16ToUtf8((*it)->GetError());
+        ASSERT_TRUE((*it)->HasHash());
+        EXPECT_EQ(Stored(**it, 20), test::ReferenceDigest("SHA1", bytes));
+        EXPECT_EQ((*it)->GetLength(), bytes.size());
+    }
+    // The /proc file's length is what was read, and the totals follow it.
+    EXPECT_EQ(document.GetTotalBytes(), data.size() + procData.size());
+    EXPECT_EQ(document.GetSelectedBytes(), data.size() + procData.size());
+    EXPECT_EQ(document.GetFileCount(), 4u);
+
+    const std::u16string list = ComposeHashLines(document, U(dir.path()), true);
+    EXPECT_NE(list.find(u"good"), std::u16string::npos);
+    EXPECT_NE(list.find(U(proc)), std::u16string::npos);
+    EXPECT_EQ(list.find(u"nnnn"), std::u16string::npos) << "a folder has no digest to record";
+    EXPECT_EQ(list.find(u"/dev/zero"), std::u16string::npos);
+    ExpectIdleAndTidy();
 }
 
 TEST_F(TaskRunnerTest, VerificationComparesIntoTheVerifyHashOnly) {
