@@ -12,6 +12,8 @@ packages=(
   libcanberra-dev
   dbus-daemon
   rhash
+  desktop-file-utils appstream
+  xvfb xauth xdotool x11-utils imagemagick
 )
 
 missing=()
