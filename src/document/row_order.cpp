@@ -125,51 +125,6 @@ int CompareRowTexts(std::u16string_view a, std::u16string_view b) {
     return CompareRowTexts(GetRowCollator(), a, b);
 }
 
-QmRowSortKey MakeRowSortKey(const CQmRowCollator& collator, std::u16string_view text) {
-    QmRowSortKey key;
-    key.hasNumber = GetLeadingRowNumber(text, key.number);
-    const UCollator* handle = collator.GetHandle();
-    constexpr size_t kMaxLength = static_cast<size_t>(std::numeric_limits<int32_t>::max());
-    if (handle && text.size() <= kMaxLength) {
-        // A few bytes per character at secondary strength; ICU says how many
-        // it needs when the first guess is short.
-        size_t room = text.size() * 4 + 16;
-        for (;;) {
-            key.bytes.resize(room);
-            const int32_t needed = ucol_getSortKey(handle, text.data(), static_cast<int32_t>(text.size()),
-                                                   reinterpret_cast<uint8_t*>(key.bytes.data()),
-                                                   static_cast<int32_t>(room));
-            if (needed <= 0) {
-                key.bytes.clear();
-                break;
-            }
-            if (static_cast<size_t>(needed) <= room) {
-                // The key ends in a NUL no other byte of it equals: the bytes
-                // without it compare as the whole key does.
-                key.bytes.resize(static_cast<size_t>(needed) - 1);
-                break;
-            }
-            room = static_cast<size_t>(needed);
-        }
-        return key;
-    }
-    key.bytes.reserve(text.size() * 2);
-    for (char16_t c : text) {
-        const char16_t folded = FoldRowAscii(c);
-        key.bytes.push_back(static_cast<char>(folded >> 8));
-        key.bytes.push_back(static_cast<char>(folded & 0xFF));
-    }
-    return key;
-}
-
-int CompareRowSortKeys(const QmRowSortKey& a, const QmRowSortKey& b) {
-    if (a.hasNumber && b.hasNumber && a.number != b.number) return a.number < b.number ? -1 : 1;
-    // std::string compares its bytes as unsigned char, as collation keys are
-    // meant to be compared.
-    const int result = a.bytes.compare(b.bytes);
-    return result < 0 ? -1 : (result > 0 ? 1 : 0);
-}
-
 int CompareRowLengths(uint64_t a, uint64_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
 int CompareRows(const QmRowKey& a, const QmRowKey& b, int column, bool ascending, bool groupView) {

@@ -86,20 +86,6 @@ char16_t FoldRowAscii(char16_t c);
 int CompareRowTexts(const CQmRowCollator& collator, std::u16string_view a, std::u16string_view b);
 int CompareRowTexts(std::u16string_view a, std::u16string_view b);
 
-// A text turned once into what CompareRowTexts reads of it, for sorting many
-// texts without collating each pair from scratch: the number its leading
-// digits spell and the collation sort key (without collation data, the code
-// units with ASCII letters folded, high byte first). CompareRowSortKeys of
-// two keys made with one collator gives what CompareRowTexts gives for the
-// two texts.
-struct QmRowSortKey {
-    int64_t number = 0;
-    bool hasNumber = false;
-    std::string bytes;
-};
-QmRowSortKey MakeRowSortKey(const CQmRowCollator& collator, std::u16string_view text);
-int CompareRowSortKeys(const QmRowSortKey& a, const QmRowSortKey& b);
-
 // Lengths compare as unsigned numbers: -1, 0, 1.
 int CompareRowLengths(uint64_t a, uint64_t b);
 

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <numeric>
 #include <vector>
 
 #include "common/error_record.h"
@@ -13,7 +15,7 @@
 #include "common/formatting.h"
 #include "common/utf.h"
 #include "document/quorvia_doc.h"
-#include "document/row_order.h"
+#include "document/row_sort_keys.h"
 
 namespace qm {
 
@@ -104,7 +106,6 @@ void CQmEnumFileThread::ListDirectory(const PendingEntry& entry, bool recurse, B
     // tree's folders and files in the list and in every saved list.
     struct Found {
         std::u16string name;
-        QmRowSortKey key;
         bool isDirectory;
         bool known;
         uint64_t size;
@@ -125,20 +126,25 @@ void CQmEnumFileThread::ListDirectory(const PendingEntry& entry, bool recurse, B
             // Links are followed: a link to a directory is listed as one.
             const bool known = ::fstatat(dirFd, next->d_name, &st, 0) == 0;
             const bool isDirectory = known ? S_ISDIR(st.st_mode) : next->d_type == DT_DIR;
-            found.push_back({PathFromOs(name), {}, isDirectory, known, known ? static_cast<uint64_t>(st.st_size) : kUnknownFileSize,
+            found.push_back({PathFromOs(name), isDirectory, known, known ? static_cast<uint64_t>(st.st_size) : kUnknownFileSize,
                              known ? FileTimeFromTimespec(st.st_mtim) : 0});
         }
         if (IsStopRequested()) break;
     }
-    // Keys made once per name: collating each pair anew would cost more
-    // than the listing itself in a directory of many files.
-    const CQmRowCollator& collator = GetRowCollator();
-    for (Found& f : found) f.key = MakeRowSortKey(collator, f.name);
-    std::stable_sort(found.begin(), found.end(),
-                     [](const Found& a, const Found& b) { return CompareRowSortKeys(a.key, b.key) < 0; });
+    // Keys made once per name, into one buffer, and an index sorted rather
+    // than the entries moved: collating each pair anew, or a key allocation
+    // per name, would cost more than the listing itself in a directory of
+    // many files.
+    CQmRowSortKeys keys;
+    keys.Reserve(found.size());
+    for (const Found& f : found) keys.Add(f.name);
+    std::vector<uint32_t> order(found.size());
+    std::iota(order.begin(), order.end(), uint32_t{0});
+    std::stable_sort(order.begin(), order.end(), [&keys](uint32_t a, uint32_t b) { return keys.Compare(a, b) < 0; });
 
     std::shared_ptr<const Ancestor> here;
-    for (const Found& f : found) {
+    for (const uint32_t index : order) {
+        const Found& f = found[index];
         if (f.isDirectory) {
             if (recurse) {
                 if (!here) here = std::make_shared<const Ancestor>(Ancestor{self.st_dev, self.st_ino, entry.ancestors});

@@ -14,7 +14,7 @@
 #include "document/row_order.h"
 #include "engines/hash_text.h"
 #include "ui/icon_cache.h"
-#include "ui/row_sort_keys.h"
+#include "document/row_sort_keys.h"
 
 namespace qm {
 

@@ -45,7 +45,7 @@
 
 #include <QAbstractItemModel>
 
-#include "ui/row_sort_keys.h"
+#include "document/row_sort_keys.h"
 
 namespace qm {
 

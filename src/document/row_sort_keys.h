@@ -1,4 +1,5 @@
-// Sort keys for the file list's text columns.
+// Sort keys for many texts ordered by the row comparison: the file list's
+// text columns, and the names of one directory as the enumeration lists them.
 //
 // Sorting a directory group compares cell texts O(n log n) times. Collating
 // two texts from scratch each time is what makes a large list slow to sort,

@@ -1,5 +1,5 @@
-// Sort keys for the file list's text columns (see row_sort_keys.h).
-#include "ui/row_sort_keys.h"
+// Sort keys for texts ordered by the row comparison (see row_sort_keys.h).
+#include "document/row_sort_keys.h"
 
 #include <unicode/ucol.h>
 

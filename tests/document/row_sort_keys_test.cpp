@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "document/row_order.h"
-#include "ui/row_sort_keys.h"
+#include "document/row_sort_keys.h"
 
 namespace qm {
 namespace {
