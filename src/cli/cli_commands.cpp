@@ -238,9 +238,11 @@ bool CheckListFormat(const Options& options, int32_t algorithm) {
 // length limit, a link loop) rather than reported as missing; so is a
 // relative input when the working directory cannot be determined. `given`
 // are the inputs as written, `absolute` the same made absolute. False after
-// printing the reasons.
+// printing the reasons, and then the missing inputs too: the run ends here,
+// and the user should not have to run it again to learn of them.
 bool ExamineInputs(const std::vector<std::u16string>& given, const std::vector<std::u16string>& absolute) {
     std::u16string reasons;
+    std::vector<size_t> missing;
     for (size_t i = 0; i < given.size(); ++i) {
         int code = 0;
         if (PathIsRelative(absolute[i])) {
@@ -258,12 +260,16 @@ bool ExamineInputs(const std::vector<std::u16string>& given, const std::vector<s
         struct stat st;
         if (::stat(PathToOs(absolute[i]).c_str(), &st) == 0) continue;
         code = errno;
-        // Missing inputs are listed together by the task checks.
-        if (code == ENOENT || code == ENOTDIR) continue;
+        // Missing inputs are listed together, after the other reasons.
+        if (code == ENOENT || code == ENOTDIR) {
+            missing.push_back(i);
+            continue;
+        }
         SetLastErrorText(static_cast<uint32_t>(code), u"无法访问 %s", given[i]);
         reasons += GetLastErrorText() + u"\n";
     }
     if (reasons.empty()) return true;
+    if (!missing.empty()) reasons += FormatMissingPaths(given, missing, u"\n", false);
     PrintErr(reasons);
     return false;
 }

@@ -281,6 +281,15 @@ TEST_F(CliStreamsTest, InputsAreExaminedOnceEachAndTheOwnListIsLeftOut) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("locked/in/f:" + SystemText(EACCES)), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("已不存在"), std::string::npos) << r.err;
+
+    // Beside it, a missing input is named too, after it: the run ends there.
+    r = Run({"hash", "gone", "locked/in/f"}, nobody);
+    EXPECT_EQ(r.exitCode, 2);
+    const size_t locked = r.err.find("locked/in/f:" + SystemText(EACCES));
+    const size_t gone = r.err.find("以下文件或目录已不存在，请检查后再重新尝试：\ngone\n");
+    EXPECT_NE(locked, std::string::npos) << r.err;
+    EXPECT_NE(gone, std::string::npos) << r.err;
+    EXPECT_LT(locked, gone) << r.err;
 }
 
 // A working directory whose path is beyond the length limit: a relative
