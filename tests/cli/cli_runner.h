@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +31,13 @@ struct CliOptions {
     std::vector<std::pair<std::string, std::string>> env;  // added or replaced
     std::string cwd;                                       // empty: the test's
     int interruptAfterMs = -1;                             // send SIGINT after this long
+    bool readStdout = true;  // false: the pipe has no reader from the start (a broken pipe)
+    // Run in the child after its streams are in place, just before it
+    // executes the program: only async-signal-safe calls belong here. A
+    // false result ends the child with exit code 126.
+    std::function<bool()> inChild;
+    // Called with the child's pid on every round of the output loop.
+    std::function<void(pid_t)> eachRound;
 };
 
 // `command` is the program (a path, or a name looked up on the PATH) and its
@@ -56,6 +64,11 @@ inline CliResult RunProgram(const std::vector<std::string>& command, const CliOp
     CliResult result;
     int outPipe[2], errPipe[2];
     if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return result;
+    if (!options.readStdout) {
+        // No reader from the start, so the first write fails whatever the timing.
+        close(outPipe[0]);
+        outPipe[0] = -1;
+    }
     const pid_t pid = fork();
     if (pid == 0) {
         if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
@@ -63,13 +76,14 @@ inline CliResult RunProgram(const std::vector<std::string>& command, const CliOp
         dup2(errPipe[1], STDERR_FILENO);
         const int null = open("/dev/null", O_RDONLY);
         if (null >= 0) dup2(null, STDIN_FILENO);
+        if (options.inChild && !options.inChild()) _exit(126);
         execvpe(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     close(outPipe[1]);
     close(errPipe[1]);
     if (pid < 0) {
-        close(outPipe[0]);
+        if (outPipe[0] >= 0) close(outPipe[0]);
         close(errPipe[0]);
         return result;
     }
@@ -80,8 +94,9 @@ inline CliResult RunProgram(const std::vector<std::string>& command, const CliOp
     bool killed = false;
     struct pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     std::string* sinks[2] = {&result.out, &result.err};
-    int open = 2;
+    int open = outPipe[0] >= 0 ? 2 : 1;
     while (open > 0) {
+        if (options.eachRound) options.eachRound(pid);
         const auto elapsed =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
         if (options.interruptAfterMs >= 0 && !interrupted && elapsed >= options.interruptAfterMs) {

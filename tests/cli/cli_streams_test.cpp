@@ -4,18 +4,15 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <grp.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -69,87 +66,31 @@ bool HasOpen(pid_t pid, const std::string& name) {
 // Runs quorvia-cli in `cwd` with standard output as `how.out` says and
 // standard error captured.
 CliResult RunIn(const fs::path& cwd, const std::vector<std::string>& args, const Surroundings& how) {
-    std::vector<std::string> strings = {QM_CLI_PATH};
-    strings.insert(strings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& s : strings) argv.push_back(s.data());
-    argv.push_back(nullptr);
-    const std::string config = "XDG_CONFIG_HOME=" + (cwd / "config").string();
-
-    CliResult result;
-    int outPipe[2], errPipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return result;
-    if (how.out == Stdout::BrokenPipe) {
-        // No reader from the start, so the first write fails whatever the timing.
-        close(outPipe[0]);
-        outPipe[0] = -1;
-    }
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(cwd.c_str()) != 0) _exit(126);
+    test::CliOptions options;
+    options.cwd = cwd.string();
+    options.env = {{"XDG_CONFIG_HOME", (cwd / "config").string()}};
+    options.readStdout = how.out != Stdout::BrokenPipe;
+    options.inChild = [&how] {
         for (const std::string& step : how.cwdSteps) {
-            if (chdir(step.c_str()) != 0) _exit(126);
+            if (chdir(step.c_str()) != 0) return false;
         }
-        if (how.unprivileged && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
-        putenv(const_cast<char*>(config.c_str()));
+        if (how.unprivileged && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) return false;
         for (int signo : how.ignored) signal(signo, SIG_IGN);
-        switch (how.out) {
-        case Stdout::Captured:
-        case Stdout::BrokenPipe:
-            dup2(outPipe[1], STDOUT_FILENO);
-            break;
-        case Stdout::DevFull: {
+        if (how.out == Stdout::DevFull) {
             const int full = open("/dev/full", O_WRONLY);
-            if (full < 0) _exit(125);
-            dup2(full, STDOUT_FILENO);
-            break;
-        }
-        case Stdout::Closed:
+            if (full < 0 || dup2(full, STDOUT_FILENO) < 0) return false;
+        } else if (how.out == Stdout::Closed) {
             close(STDOUT_FILENO);
-            break;
         }
-        dup2(errPipe[1], STDERR_FILENO);
-        const int null = open("/dev/null", O_RDONLY);
-        if (null >= 0) dup2(null, STDIN_FILENO);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    close(outPipe[1]);
-    close(errPipe[1]);
-
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
+        return true;
+    };
     size_t sent = 0;
-    bool killed = false;
-    struct pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    std::string* sinks[2] = {&result.out, &result.err};
-    int open = outPipe[0] >= 0 ? 2 : 1;
-    while (open > 0) {
+    options.eachRound = [&how, &sent](pid_t pid) {
         if (sent < how.signals.size() && HasOpen(pid, how.openedName)) kill(pid, how.signals[sent++]);
-        if (!killed && Clock::now() - start > std::chrono::seconds(120)) {  // a hang fails instead of hanging
-            kill(pid, SIGKILL);
-            killed = true;
-        }
-        if (poll(fds, 2, 10) < 0 && errno != EINTR) break;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            char buffer[65536];
-            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0) {
-                sinks[i]->append(buffer, static_cast<size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-    return result;
+    };
+    std::vector<std::string> command = {QM_CLI_PATH};
+    command.insert(command.end(), args.begin(), args.end());
+    return test::RunProgram(command, options);
 }
 
 class CliStreamsTest : public ::testing::Test {
