@@ -83,41 +83,44 @@ xs_start() {
     export DBUS_SESSION_BUS_ADDRESS
 }
 
-# Ends PID: TERM, then KILL after two seconds.
+# Ends PID: TERM, then KILL after two seconds. Every step may fail (the
+# process may be gone already) without ending a caller that runs with
+# set -e, so the rest of the clean-up still happens.
 xs_end() {
     local pid=$1 i
-    kill -0 "$pid" 2>/dev/null || { wait "$pid" 2>/dev/null; return 0; }
-    kill -TERM "$pid" 2>/dev/null
-    for i in $(seq 40); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-    return 0
+    if kill -TERM "$pid" 2>/dev/null; then
+        for i in $(seq 40); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.05
+        done
+        kill -KILL "$pid" 2>/dev/null || true
+    fi
+    wait "$pid" 2>/dev/null || true
 }
 
 xs_stop() {
     local pid
     for pid in "${XS_PIDS[@]}"; do xs_end "$pid"; done
     XS_PIDS=()
-    [ -n "$XS_DBUS_PID" ] && xs_end "$XS_DBUS_PID"
-    [ -n "$XS_XVFB_PID" ] && xs_end "$XS_XVFB_PID"
+    if [ -n "$XS_DBUS_PID" ]; then xs_end "$XS_DBUS_PID"; fi
+    if [ -n "$XS_XVFB_PID" ]; then xs_end "$XS_XVFB_PID"; fi
     XS_DBUS_PID=
     XS_XVFB_PID=
 }
 
-# Titles are matched whole and literally (xdotool takes a pattern).
+# The title compared is the one a window manager shows (_NET_WM_NAME, which
+# xdotool getwindowname reads): Qt puts the application's name only there,
+# not into the WM_NAME that xdotool search --name matches.
 xs_window() {
     local title=$1 seconds=$2
-    local pattern deadline=$((SECONDS + seconds)) id
-    pattern="^$(printf '%s' "$title" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$"
+    local deadline=$((SECONDS + seconds)) id
     while :; do
-        id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1)
-        if [ -n "$id" ]; then
-            echo "$id"
-            return 0
-        fi
+        for id in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+            if [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "$title" ]; then
+                echo "$id"
+                return 0
+            fi
+        done
         [ "$SECONDS" -lt "$deadline" ] || return 1
         sleep 0.1
     done

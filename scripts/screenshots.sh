@@ -1,0 +1,229 @@
+#!/usr/bin/env bash
+# Photographs the desktop program for the README: runs build/bin/quorvia on
+# a private X display (Xvfb) and session bus, over a sample tree it makes in
+# a temporary folder, drives it with the keyboard through xdotool and saves
+#   docs/screenshots/new-task.png  the new-task dialog with four folders
+#   docs/screenshots/hashing.png   the window while it hashes
+#   docs/screenshots/finished.png  the finished list, one group per folder
+#   docs/screenshots/verify.png    a check of the saved list after one file
+#                                  was changed and one deleted
+# It builds nothing: run `make` first. Everything it starts and makes is
+# ended and removed when it exits, also on failure or Ctrl+C.
+#
+# Environment: OUT_DIR (default docs/screenshots), HASH_SECONDS (about how
+# long the hashing of the large file should last, default 8), SHOTS_DESKTOP
+# (an XDG_CURRENT_DESKTOP such as GNOME, for that desktop's icon theme; by
+# default none).
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+GUI=$ROOT/build/bin/quorvia
+CLI=$ROOT/build/bin/quorvia-cli
+OUT_DIR=${OUT_DIR:-$ROOT/docs/screenshots}
+HASH_SECONDS=${HASH_SECONDS:-8}
+APP=栎弦文件校验工具
+
+# shellcheck source=../tests/desktop/x_session.sh
+. "$ROOT/tests/desktop/x_session.sh"
+
+for program in "$GUI" "$CLI"; do
+    if [ ! -x "$program" ]; then
+        echo "screenshots: $program is missing; build it first with make" >&2
+        exit 2
+    fi
+done
+missing=$(xs_missing_tools import dbus-monitor)
+if [ -n "$missing" ]; then
+    echo "screenshots: not installed: $missing (scripts/install-deps.sh installs them)" >&2
+    exit 2
+fi
+
+# A fixed folder, so the paths in the pictures are the same on every run;
+# the lock keeps two runs out of each other's way.
+WORK=${TMPDIR:-/tmp}/quorvia-screenshots-$(id -u)
+exec 9>"$WORK.lock"
+if ! flock -n 9; then
+    echo "screenshots: another run is using $WORK" >&2
+    exit 2
+fi
+rm -rf "$WORK"
+mkdir -m 700 "$WORK"
+cleanup() {
+    set +e
+    xs_stop
+    rm -rf "$WORK" "$WORK.lock"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+say() { echo "screenshots: $*"; }
+die() {
+    echo "screenshots: $*" >&2
+    echo "visible windows:" >&2
+    xs_visible_titles >&2
+    exit 1
+}
+
+# --- the sample tree -------------------------------------------------------
+
+TREE=$WORK/样例
+# The same bytes on every run (AES in counter mode over zeros, keyed by the
+# seed), so the hashes in the pictures do not change between runs.
+make_file() {
+    local path=$1 bytes=$2 seed=$3
+    mkdir -p "$(dirname "$path")"
+    head -c "$bytes" /dev/zero |
+        openssl enc -aes-128-ctr -nosalt -K "$(printf '%032x' "$seed")" -iv "$(printf %032d 0)" 2>/dev/null >"$path"
+}
+make_file "$TREE/文档/说明.txt" 3172 1
+make_file "$TREE/文档/年度报告.pdf" 186420 2
+make_file "$TREE/文档/会议记录.md" 12288 3
+make_file "$TREE/照片/春节.jpg" 2456012 4
+make_file "$TREE/照片/合影.png" 838860 5
+make_file "$TREE/照片/2023/海边.jpg" 1650321 6
+make_file "$TREE/音乐/晨曲.flac" 9437184 7
+mkdir -p "$TREE/镜像"
+
+# The disc image is sparse: it takes no space, yet is read and hashed as a
+# whole. Its size is what quorvia-cli hashes here in about HASH_SECONDS, so
+# the hashing lasts long enough to be seen on a fast machine and not much
+# longer on a slow one.
+probe=$WORK/probe.iso
+truncate -s 256M "$probe"
+start_ns=$(date +%s%N)
+"$CLI" hash -a sha1 "$probe" >/dev/null 2>&1
+elapsed_ms=$((($(date +%s%N) - start_ns) / 1000000))
+rm -f "$probe"
+[ "$elapsed_ms" -gt 0 ] || elapsed_ms=1
+# In steps of 256 MiB, so that runs on one machine mostly agree.
+image_mib=$(((256 * HASH_SECONDS * 1000 / elapsed_ms + 128) / 256 * 256))
+[ "$image_mib" -ge 256 ] || image_mib=256
+truncate -s "${image_mib}M" "$TREE/镜像/系统安装盘.iso"
+say "256 MiB hashed in ${elapsed_ms} ms; the disc image has ${image_mib} MiB"
+
+# Fixed dates, so the date column reads the same on every run.
+find "$TREE" -type f -exec touch -d '2024-05-18 09:30:00' {} +
+touch -d '2024-02-10 20:15:00' "$TREE/照片/春节.jpg"
+touch -d '2023-08-02 16:42:00' "$TREE/照片/2023/海边.jpg"
+
+# --- the session -----------------------------------------------------------
+
+xs_start "$WORK/session" 1600x1000 || die "no private X session"
+if locale -a 2>/dev/null | grep -qix 'zh_CN.utf-\?8'; then
+    export LANG=zh_CN.UTF-8
+else
+    export LANG=C.UTF-8
+fi
+export LC_ALL=$LANG
+# No desktop by default: the window as Qt draws it without a platform theme.
+if [ -n "${SHOTS_DESKTOP:-}" ]; then
+    export XDG_CURRENT_DESKTOP=$SHOTS_DESKTOP
+else
+    unset XDG_CURRENT_DESKTOP
+fi
+
+# The program reports its progress as launcher signals on the session bus:
+# "progress" while it hashes, "progress-visible" false when a run ends.
+dbus-monitor --address "$DBUS_SESSION_BUS_ADDRESS" \
+    "type='signal',interface='com.canonical.Unity.LauncherEntry'" >"$WORK/bus.log" 2>&1 &
+xs_track $!
+
+# Prints "progress VALUE" and "visible BOOL" per launcher property seen.
+launcher_events() {
+    awk '/string "progress"/ { key = "progress"; next }
+         /string "progress-visible"/ { key = "visible"; next }
+         key != "" && /variant/ { print key, $NF; key = "" }' "$WORK/bus.log"
+}
+ended_runs() { launcher_events | grep -c '^visible false' || true; }
+
+# Waits until a run has ended after `before` had, for up to S seconds.
+wait_run_end() {
+    local before=$1 seconds=$2
+    local deadline=$((SECONDS + seconds))
+    until [ "$(ended_runs)" -gt "$before" ]; do
+        [ "$SECONDS" -lt "$deadline" ] || die "the run did not end within $seconds s"
+        sleep 0.1
+    done
+}
+
+# Waits for a progress report of at least FRACTION in the run after `before`
+# ended runs, for up to S seconds.
+wait_progress() {
+    local fraction=$1 before=$2 seconds=$3
+    local deadline=$((SECONDS + seconds))
+    until launcher_events | awk -v f="$fraction" '$1 == "progress" && $2 + 0 >= f { found = 1 } END { exit !found }'; do
+        [ "$(ended_runs)" -eq "$before" ] || die "the hashing ended before $fraction was reported; raise HASH_SECONDS"
+        [ "$SECONDS" -lt "$deadline" ] || die "no progress of $fraction within $seconds s"
+        sleep 0.1
+    done
+}
+
+shoot() {
+    local window=$1 name=$2
+    # Lets the window paint what the last event changed.
+    sleep 0.5
+    import -window "$window" "$OUT_DIR/$name"
+    say "wrote $OUT_DIR/$name"
+}
+
+visible_count() { xdotool search --onlyvisible --name '' 2>/dev/null | wc -l; }
+
+# Presses KEYS on WINDOW, then waits for a menu to open.
+open_menu() {
+    local window=$1 keys=$2 before deadline=$((SECONDS + 5))
+    xdotool windowfocus --sync "$window"
+    before=$(visible_count)
+    xdotool key --clearmodifiers "$keys"
+    until [ "$(visible_count)" -gt "$before" ]; do
+        [ "$SECONDS" -lt "$deadline" ] || die "no menu opened after $keys"
+        sleep 0.05
+    done
+}
+
+mkdir -p "$OUT_DIR"
+
+# --- new-task.png: started with folders, the program opens the dialog -------
+
+"$GUI" "$TREE/文档" "$TREE/照片" "$TREE/音乐" "$TREE/镜像" >"$WORK/gui.log" 2>&1 &
+xs_track $!
+main=$(xs_window "未命名 - $APP" 15) || die "the main window did not show"
+dialog=$(xs_window "新建校验任务 — $APP" 15) || die "the new-task dialog did not show"
+shoot "$dialog" new-task.png
+
+# --- hashing.png: a third of the bytes hashed -------------------------------
+
+ended=$(ended_runs)
+xdotool windowfocus --sync "$dialog"
+xdotool key Return
+wait_progress 0.3 "$ended" 60
+shoot "$main" hashing.png
+
+# --- finished.png ----------------------------------------------------------
+
+wait_run_end "$ended" 120
+shoot "$main" finished.png
+
+# --- verify.png: save, change one file, delete another, check all -----------
+
+xdotool windowfocus --sync "$main"
+xdotool key --clearmodifiers ctrl+s
+save=$(xs_window "保存文件校验 — $APP" 10) || die "the save dialog did not show"
+xdotool windowfocus --sync "$save"
+# The name field has the focus, holding the proposed name selected.
+xdotool key --clearmodifiers ctrl+a
+xdotool type --delay 20 "样例.sha1"
+xdotool key Return
+xs_window "样例 - $APP" 10 >/dev/null || die "the list was not saved"
+[ -s "$TREE/样例.sha1" ] || die "no $TREE/样例.sha1"
+
+printf '\n追加的一行\n' >>"$TREE/文档/会议记录.md"
+touch -d '2024-06-03 14:05:00' "$TREE/文档/会议记录.md"
+rm "$TREE/照片/合影.png"
+
+ended=$(ended_runs)
+# 编辑(&E), then its last item, 检查所有文件 (it has no mnemonic).
+open_menu "$main" alt+e
+xdotool key Up Return
+wait_run_end "$ended" 120
+shoot "$main" verify.png
