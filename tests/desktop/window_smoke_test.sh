@@ -10,7 +10,7 @@ set -uo pipefail
 GUI=${1:?usage: window_smoke_test.sh GUI CLI}
 CLI=${2:?usage: window_smoke_test.sh GUI CLI}
 HERE=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=x_session.sh
+# shellcheck source=tests/desktop/x_session.sh
 . "$HERE/x_session.sh"
 
 TITLE_SUFFIX=" - 栎弦文件校验工具"

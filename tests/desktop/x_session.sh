@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # A private X display and session bus for running the desktop program for
 # real: sourced by window_smoke_test.sh and scripts/screenshots.sh.
 #
@@ -20,11 +21,11 @@ XS_XVFB_PID=
 XS_DBUS_PID=
 
 xs_missing_tools() {
-    local tool missing=()
+    local tool absent=()
     for tool in "${XS_TOOLS[@]}" "$@"; do
-        command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
+        command -v "$tool" >/dev/null 2>&1 || absent+=("$tool")
     done
-    echo "${missing[*]}"
+    echo "${absent[*]}"
 }
 
 xs_track() { XS_PIDS+=("$1"); }
@@ -87,9 +88,9 @@ xs_start() {
 # process may be gone already) without ending a caller that runs with
 # set -e, so the rest of the clean-up still happens.
 xs_end() {
-    local pid=$1 i
+    local pid=$1
     if kill -TERM "$pid" 2>/dev/null; then
-        for i in $(seq 40); do
+        for _ in $(seq 40); do
             kill -0 "$pid" 2>/dev/null || break
             sleep 0.05
         done
