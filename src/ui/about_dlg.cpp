@@ -30,6 +30,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     icon_ = new QLabel(this);
     icon_->setPixmap(AppIcon().pixmap(kIconSize, kIconSize));
     icon_->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+    icon_->setAccessibleName(QStringLiteral("程序图标"));
     text_ = new QLabel(AboutText(), this);
     text_->setTextFormat(Qt::PlainText);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -44,6 +44,16 @@ CQmFindDlg::CQmFindDlg(QWidget* parent) : QDialog(parent) {
     up_ = new QRadioButton(QStringLiteral("向上(&U)"), direction_);
     down_ = new QRadioButton(QStringLiteral("向下(&D)"), direction_);
     down_->setChecked(true);
+    // One Tab stop for the direction, on the button that is checked; the
+    // arrow keys move within the group. (Qt moves the stop only once a
+    // button had the focus, so the first Tab would land on "up" while
+    // "down" is the setting.)
+    for (QRadioButton* button : {up_, down_}) {
+        connect(button, &QRadioButton::toggled, this, [button](bool checked) {
+            button->setFocusPolicy(checked ? Qt::StrongFocus : Qt::ClickFocus);
+        });
+    }
+    up_->setFocusPolicy(Qt::ClickFocus);
     auto* directionLayout = new QHBoxLayout(direction_);
     directionLayout->addWidget(up_);
     directionLayout->addWidget(down_);

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSizeGrip>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -49,6 +50,7 @@ CQmNewHashDlg::CQmNewHashDlg(std::vector<std::u16string> initialPaths, QWidget* 
     setWindowTitle(QStringLiteral("新建校验任务"));
     setAcceptDrops(true);
     setSizeGripEnabled(true);
+    if (auto* grip = findChild<QSizeGrip*>()) grip->setAccessibleName(QStringLiteral("调整窗口大小"));
 
     list_ = new QTreeWidget(this);
     list_->setColumnCount(1);
@@ -60,12 +62,19 @@ CQmNewHashDlg::CQmNewHashDlg(std::vector<std::u16string> initialPaths, QWidget* 
     list_->setTextElideMode(Qt::ElideMiddle);
     list_->header()->setStretchLastSection(true);
     list_->installEventFilter(this);
+    // Named as its one column is headed.
+    list_->setAccessibleName(QStringLiteral("文件路径"));
 
-    subdirs_ = new QCheckBox(QStringLiteral("枚举子目录"), this);
-    auto* algorithmLabel = new QLabel(QStringLiteral("算法类型："), this);
+    // The check box and the list of algorithms have letters of their own
+    // besides the two add buttons'; OK and Cancel are Enter and Escape.
+    subdirs_ = new QCheckBox(QStringLiteral("枚举子目录(&S)"), this);
+    auto* algorithmLabel = new QLabel(QStringLiteral("算法类型(&T)："), this);
     algorithm_ = new QComboBox(this);
     algorithm_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     algorithmLabel->setBuddy(algorithm_);
+    // The label names the list (a combo box's own name would be the
+    // algorithm chosen).
+    algorithm_->setAccessibleName(QStringLiteral("算法类型"));
     addFiles_ = new QPushButton(QStringLiteral("添加文件(&A)"), this);
     addDirectory_ = new QPushButton(QStringLiteral("添加目录(&D)"), this);
     ok_ = new QPushButton(QStringLiteral("确定"), this);

@@ -1,0 +1,201 @@
+// Every command of the main window from the keyboard: each menu of the bar
+// and each of its items has a mnemonic of its own (none repeated within a
+// menu or the bar), and so has each entry of the list's context menu, which
+// the menu key opens under the current row.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/frame/command_ids.h"
+#include "app/main_frame.h"
+#include "common/app_info.h"
+#include "common/utf.h"
+#include "document/quorvia_doc.h"
+#include "document/task_paths.h"
+#include "engines/hash_catalog.h"
+#include "engines/register_engines.h"
+#include "frame/fake_prompts.h"
+#include "support/temp_dir.h"
+#include "ui/accessibility_checks.h"
+#include "ui/gui_resources.h"
+#include "ui/icon_cache.h"
+#include "ui/quorvia_model.h"
+#include "ui/quorvia_view.h"
+
+namespace qm {
+namespace {
+
+using test::CheckMnemonics;
+using test::MnemonicFaults;
+
+std::string Join(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
+QStringList ItemTexts(const QMenu& menu) {
+    QStringList texts;
+    for (QAction* action : menu.actions()) {
+        if (!action->isSeparator() && action->isVisible()) texts << action->text();
+    }
+    return texts;
+}
+
+void ExpectKeyed(const QStringList& texts, const std::string& where) {
+    const MnemonicFaults faults = CheckMnemonics(texts);
+    EXPECT_TRUE(faults.missing.empty()) << where << " without a mnemonic:\n" << Join(faults.missing);
+    EXPECT_TRUE(faults.repeated.empty()) << where << " repeats:\n" << Join(faults.repeated);
+}
+
+// What a popup showed while it was open, and where.
+struct PopupShot {
+    bool shown = false;
+    QPoint topLeft;
+    QStringList entries;
+    QStringList copyEntries;
+};
+
+class KeyboardTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        GetAppInfo().SetNames(u"栎弦文件校验工具", u"Quorvia 2.0", nullptr);
+        GetAppInfo().SetTitle(u"栎弦文件校验工具");
+        InitGuiResources();
+        RegisterBuiltInEngines();
+        CreateIconList();
+    }
+
+    void SetUp() override {
+        CMainFrameOptions options;
+        options.completionSound = [] {};
+        options.newTaskDialog = [this](CMainFrame&, const std::vector<std::u16string>&, QmNewTaskChoice& choice) {
+            const std::vector<std::u16string> paths = {PathFromOs((dir / "t").string())};
+            const QmTaskPathCheck check = CheckTaskPaths(paths);
+            if (check.status != QmTaskPathStatus::Ok) return false;
+            choice.algorithmId = algorithm;
+            choice.recurseSubdirectories = true;
+            choice.chosenPaths = check.chosen;
+            choice.commonRoot = check.commonRoot;
+            return true;
+        };
+        frame = std::make_unique<CMainFrame>(std::move(options));
+        frame->resize(1200, 600);
+        frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    }
+
+    void TearDown() override {
+        frame.reset();
+        GetQuorviaDoc().Clear();
+    }
+
+    void RunTask() {
+        dir.Write("t/a.txt", "abc");
+        dir.Write("t/b.txt", "b");
+        dir.Write("t/sub/c.txt", "c");
+        frame->Action(ID_FILE_NEW)->trigger();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !frame->Logic().IsRunning(); }, 60'000));
+        QCoreApplication::processEvents();
+    }
+
+    // Opens a popup by `open` and records it; the popup is closed again.
+    static PopupShot Capture(const std::function<void()>& open) {
+        PopupShot shot;
+        int rounds = 0;
+        QTimer look;
+        look.setInterval(0);
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) {
+                if (++rounds > 50) look.stop();
+                return;
+            }
+            look.stop();
+            shot.shown = true;
+            shot.topLeft = menu->geometry().topLeft();
+            shot.entries = ItemTexts(*menu);
+            for (QAction* action : menu->actions()) {
+                if (action->menu()) shot.copyEntries = ItemTexts(*action->menu());
+            }
+            menu->close();
+        });
+        look.start();
+        open();
+        for (int i = 0; i < 100 && look.isActive(); ++i) QCoreApplication::processEvents();
+        return shot;
+    }
+
+    test::TempDir dir;
+    test::FakePrompts prompts;
+    int32_t algorithm = QM_HASH_MD5;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(KeyboardTest, MenuBarAndEveryMenuHaveUniqueMnemonics) {
+    QStringList bar;
+    for (QAction* popup : frame->menuBar()->actions()) {
+        bar << popup->text();
+        ASSERT_TRUE(popup->menu()) << popup->text().toStdString();
+        ExpectKeyed(ItemTexts(*popup->menu()), popup->text().toStdString());
+    }
+    ASSERT_EQ(bar.size(), 4);
+    ExpectKeyed(bar, "the menu bar");
+}
+
+TEST_F(KeyboardTest, AMenuLetterRunsItsCommand) {
+    RunTask();
+    QTreeView* view = frame->View();
+    CQmQuorviaModel* model = frame->View()->GetModel();
+    ASSERT_EQ(model->GetGroupCount(), 2);
+    ASSERT_TRUE(view->isExpanded(model->GroupIndex(0)));
+
+    // 查看 > 折叠所有目录 by its letter, with the menu open.
+    QMenu* viewMenu = frame->menuBar()->actions()[2]->menu();
+    ASSERT_TRUE(viewMenu);
+    viewMenu->popup(frame->mapToGlobal(QPoint(40, 20)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(viewMenu));
+    QTest::keyClick(viewMenu, Qt::Key_C);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(viewMenu->isVisible());
+    EXPECT_FALSE(view->isExpanded(model->GroupIndex(0)));
+    EXPECT_FALSE(view->isExpanded(model->GroupIndex(1)));
+}
+
+TEST_F(KeyboardTest, MenuKeyOpensTheContextMenuUnderTheCurrentRowWithUniqueMnemonics) {
+    algorithm = QM_HASH_115;  // the copy submenu's longest form
+    RunTask();
+    CQuorviaView* view = frame->View();
+    CQmQuorviaModel* model = view->GetModel();
+    const QModelIndex second = model->index(1, 0, model->GroupIndex(0));
+    ASSERT_TRUE(model->ItemAt(second));
+    view->setFocus();
+    view->selectionModel()->setCurrentIndex(second,
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+
+    // What the window system sends for the menu key: a context menu event
+    // of the keyboard, to the widget with the focus.
+    const PopupShot shot = Capture([view] {
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        QCoreApplication::sendEvent(view, &event);
+    });
+    ASSERT_TRUE(shot.shown);
+    EXPECT_EQ(shot.topLeft, view->viewport()->mapToGlobal(view->visualRect(second).bottomLeft()));
+    ASSERT_EQ(shot.entries.size(), 6);
+    ExpectKeyed(shot.entries, "the context menu");
+    ASSERT_EQ(shot.copyEntries.size(), 5);
+    ExpectKeyed(shot.copyEntries, "the copy submenu");
+}
+
+}  // namespace
+}  // namespace qm
