@@ -63,6 +63,32 @@ QStringList MakeNameFilters(const std::vector<QmFileFilter>& filters) {
     return names;
 }
 
+namespace {
+
+// The entry of `filters` that the dialog's filter text `shown` names, from 0;
+// -1 when none. With HideNameFilterDetails some Qt versions report the entry
+// as shown (its description), others the whole filter; either names it.
+int FilterIndexOf(const std::vector<QmFileFilter>& filters, const QStringList& names, const QString& shown) {
+    const qsizetype index = names.indexOf(shown);
+    if (index >= 0) return static_cast<int>(index);
+    for (size_t i = 0; i < filters.size(); ++i) {
+        if (ToQString(filters[i].description).simplified() == shown) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// "txt" for the pattern "*.txt"; empty for several patterns or one with a
+// wildcard in its extension ("*.*"), which name no one extension.
+QString SingleExtension(std::u16string_view pattern) {
+    const QString text = ToQString(pattern).trimmed();
+    if (!text.startsWith(QLatin1String("*.")) || text.contains(u';')) return QString();
+    const QString extension = text.mid(2);
+    if (extension.isEmpty() || extension.contains(u'*') || extension.contains(u'?')) return QString();
+    return extension;
+}
+
+}  // namespace
+
 void CentreOverOwner(QWidget* dialog, QWidget* owner) {
     QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
@@ -130,7 +156,21 @@ bool CQmQtPrompts::FileDialog(const QmFileDialogRequest& request, QmFileDialogRe
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
-        dialog.setDefaultSuffix(ToQString(request.defaultExtension));
+        if (!request.defaultExtension.empty()) {
+            dialog.setDefaultSuffix(ToQString(request.defaultExtension));
+        } else {
+            // With no one extension for the whole filter, a name typed
+            // without one gets the extension of the type chosen in the
+            // dialog, as the system's own save dialog does: a list saved as
+            // "Quorvia" under "文本文件(*.txt)" becomes Quorvia.txt.
+            const auto follow = [&dialog, &request, &names](const QString& shown) {
+                const int index = FilterIndexOf(request.filters, names, shown);
+                dialog.setDefaultSuffix(index >= 0 ? SingleExtension(request.filters[static_cast<size_t>(index)].pattern)
+                                                   : QString());
+            };
+            QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, follow);
+            follow(dialog.selectedNameFilter());
+        }
         if (!request.initialPath.empty()) {
             const std::u16string dir = PathRemoveFileSpec(request.initialPath);
             if (!dir.empty()) dialog.setDirectory(ToQString(dir));
@@ -142,14 +182,8 @@ bool CQmQtPrompts::FileDialog(const QmFileDialogRequest& request, QmFileDialogRe
     if (dialog.exec() != QDialog::Accepted) return false;
     result.paths.clear();
     for (const QString& file : dialog.selectedFiles()) result.paths.push_back(file.toStdU16String());
-    // With HideNameFilterDetails some Qt versions report the entry as shown
-    // (its description), others the whole filter; either names the entry.
-    const QString selected = dialog.selectedNameFilter();
-    qsizetype chosen = names.indexOf(selected);
-    for (size_t i = 0; chosen < 0 && i < request.filters.size(); ++i) {
-        if (ToQString(request.filters[i].description).simplified() == selected) chosen = static_cast<qsizetype>(i);
-    }
-    result.filterIndex = chosen >= 0 ? static_cast<int>(chosen) + 1 : request.filterIndex;
+    const int chosen = FilterIndexOf(request.filters, names, dialog.selectedNameFilter());
+    result.filterIndex = chosen >= 0 ? chosen + 1 : request.filterIndex;
     return !result.paths.empty();
 }
 

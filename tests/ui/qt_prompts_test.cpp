@@ -238,6 +238,39 @@ TEST(QtPromptsFileDialogTest, SaveProposesTheInitialPathAndAddsTheDefaultExtensi
     EXPECT_EQ(result.paths, std::vector<std::u16string>{U(dir / "报告.txt")});
 }
 
+// A filter of more than one type names no single extension: a name typed
+// without one gets the extension of the type chosen in the dialog, and none
+// under a type of several patterns or of all files.
+TEST(QtPromptsFileDialogTest, SaveWithSeveralTypesAddsTheChosenTypesExtension) {
+    const test::TempDir dir;
+    const std::vector<QmFileFilter> filters = {
+        {u"文本文件(*.txt)", u"*.txt"}, {u"SHA1文件(*.sha1)", u"*.sha1"},
+        {u"校验文件(*.md5;*.sha1)", u"*.md5;*.sha1"}, {u"所有文件(*.*)", u"*.*"}};
+    const struct {
+        int chosen;  // the entry picked in the dialog, from 0; -1 keeps the first
+        const char* saved;
+    } cases[] = {{-1, "列表.txt"}, {1, "列表.sha1"}, {2, "列表"}, {3, "列表"}};
+    for (const auto& c : cases) {
+        AnswerModal<QFileDialog>([&](QFileDialog* dialog) {
+            dialog->setDirectory(Q(dir.path()));
+            if (c.chosen >= 0) {
+                // Picked with the keyboard in the type box, as a user does.
+                auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+                if (!combo) return ADD_FAILURE() << "no type box", dialog->reject();
+                for (int step = 0; step < c.chosen; ++step) QTest::keyClick(combo, Qt::Key_Down);
+            }
+            TypeAndAccept(dialog, QStringLiteral("列表"));
+        });
+        QmFileDialogRequest request = Request(QmFileDialogMode::Save);
+        request.filters = filters;
+        request.initialPath = U(dir / "Quorvia");
+        QmFileDialogResult result;
+        ASSERT_TRUE(CQmQtPrompts().FileDialog(request, result)) << c.chosen;
+        EXPECT_EQ(result.paths, std::vector<std::u16string>{U(dir / c.saved)}) << c.chosen;
+        EXPECT_EQ(result.filterIndex, c.chosen < 0 ? 1 : c.chosen + 1);
+    }
+}
+
 TEST(QtPromptsFileDialogTest, SaveAsksBeforeReplacingAFileOnlyWithTheOverwritePrompt) {
     const test::TempDir dir;
     const auto existing = dir.Write("旧.txt", "old");
