@@ -12,17 +12,23 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QScreen>
+#include <QSizeGrip>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+
+#include <algorithm>
+#include <utility>
 
 #include "app/frame/command_ids.h"
 #include "app/frame/frame_resources.h"
 #include "common/path_util.h"
 #include "common/system_info.h"
+#include "document/task_texts.h"
 #include "ui/about_dlg.h"
 #include "ui/gui_resources.h"
 #include "ui/new_hash_dlg.h"
@@ -44,10 +50,62 @@ constexpr char kNoTooltipProperty[] = "qmNoTooltip";
 constexpr int kProgressPaneWidth = 380;
 constexpr int kTotalsPaneWidth = 500;
 
+// What assistive technologies call the panes while they show nothing, and
+// always as their description: the shown text is the name otherwise.
+constexpr char16_t kPaneNames[3][5] = {u"状态提示", u"任务进度", u"文件统计"};
+
 // Pixels at 96 dots per inch on the screen of `widget`.
 int ScaledPixels(const QWidget& widget, int pixels) {
     return static_cast<int>(pixels * (widget.logicalDpiX() / 96.0) + 0.5);
 }
+
+// A menu or button label as read out: without its mnemonic ("新建(&N)",
+// "&Save"), with "&&" as "&" and without a trailing ellipsis.
+QString PlainLabel(QString text) {
+    static const QRegularExpression mnemonicGroup(QStringLiteral("\\(&[^&]\\)"));
+    text.remove(mnemonicGroup);
+    QString plain;
+    plain.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&' && i + 1 < text.size()) ++i;
+        plain += text[i];
+    }
+    if (plain.endsWith(QStringLiteral("..."))) plain.chop(3);
+    return plain.trimmed();
+}
+
+// A status-bar pane of fixed width: its width at 96 dots per inch, and no
+// less than its longest text needs in its font, so neither a larger font
+// nor a higher logical resolution cuts that text off. Widths are in logical
+// pixels, which a device pixel ratio scales by itself.
+class CQmPaneLabel final : public QLabel {
+public:
+    CQmPaneLabel(int baseWidth, QString longestText, QWidget* parent)
+        : QLabel(parent), baseWidth_(baseWidth), longestText_(std::move(longestText)) {
+        setTextFormat(Qt::PlainText);
+        ApplyWidth();
+    }
+
+protected:
+    void changeEvent(QEvent* event) override {
+        QLabel::changeEvent(event);
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) ApplyWidth();
+    }
+
+private:
+    void ApplyWidth() {
+        if (baseWidth_ == 0) return;
+        const QFontMetrics metrics = fontMetrics();
+        const QMargins margins = contentsMargins();
+        // A space's width more, so the text never touches the next pane.
+        const int needed = metrics.horizontalAdvance(longestText_) + metrics.horizontalAdvance(QLatin1Char(' ')) +
+                           margins.left() + margins.right() + 2 * margin();
+        setFixedWidth(std::max(ScaledPixels(*this, baseWidth_), needed));
+    }
+
+    int baseWidth_;  // 0: the stretching pane
+    QString longestText_;
+};
 
 QKeySequence ToKeySequence(const QmAccelerator& accelerator) {
     int key = 0;
@@ -91,6 +149,7 @@ CMainFrame::CMainFrame(CMainFrameOptions options, QWidget* parent)
     BuildStatusBar();
     BuildToolBar();
     BuildMenu();
+    NameToolbarButtons();
     BuildAccelerators();
     view_ = new CQuorviaView(this);
     setCentralWidget(view_);
@@ -137,8 +196,15 @@ QAction* CMainFrame::Action(uint32_t id) const {
 }
 
 void CMainFrame::BuildMenu() {
+    menuBar()->setAccessibleName(QStringLiteral("菜单栏"));
+    // Shown only when the bar is too narrow for its menus.
+    if (QWidget* more = menuBar()->findChild<QWidget*>(QStringLiteral("qt_menubar_ext_button"))) {
+        more->setAccessibleName(QStringLiteral("更多菜单"));
+    }
     for (const QmMenuPopup& popup : GetMainMenu()) {
         QMenu* menu = menuBar()->addMenu(ToQString(popup.text));
+        // An open popup is named by its title, as its entry in the bar is.
+        menu->setAccessibleName(PlainLabel(menu->title()));
         for (const QmMenuItem& item : popup.items) {
             if (item.id == 0) {
                 menu->addSeparator();
@@ -163,6 +229,11 @@ void CMainFrame::BuildMenu() {
 void CMainFrame::BuildToolBar() {
     toolBar_ = new QToolBar(this);
     toolBar_->setObjectName(QStringLiteral("toolbar"));
+    toolBar_->setWindowTitle(QStringLiteral("工具栏"));
+    toolBar_->setAccessibleName(QStringLiteral("工具栏"));
+    if (QWidget* more = toolBar_->findChild<QWidget*>(QStringLiteral("qt_toolbar_ext_button"))) {
+        more->setAccessibleName(QStringLiteral("更多工具"));
+    }
     toolBar_->setMovable(false);
     toolBar_->setFloatable(false);
     toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
@@ -196,16 +267,37 @@ void CMainFrame::BuildToolBar() {
     }
 }
 
+// Once the menu gave the actions their labels: a button is read out as its
+// tooltip says, or as its menu item without the mnemonic (a button takes no
+// letter keys).
+void CMainFrame::NameToolbarButtons() {
+    for (QAction* action : toolBar_->actions()) {
+        if (action->isSeparator()) continue;
+        QWidget* button = toolBar_->widgetForAction(action);
+        if (!button) continue;
+        const std::u16string_view tooltip = GetCommandTooltip(action->data().toUInt());
+        button->setAccessibleName(tooltip.empty() ? PlainLabel(action->text()) : ToQString(tooltip));
+    }
+}
+
 void CMainFrame::BuildStatusBar() {
     QStatusBar* bar = statusBar();
+    bar->setAccessibleName(QStringLiteral("状态栏"));
     bar->setSizeGripEnabled(true);
+    if (auto* grip = bar->findChild<QSizeGrip*>()) grip->setAccessibleName(QStringLiteral("调整窗口大小"));
+    // The longest texts in ordinary use: a task of hours at three-digit
+    // speed, a list of a million files and terabytes.
+    constexpr uint64_t kLongTaskMs = (23 * 3600 + 59 * 60 + 59) * 1000ull;
+    panes_[kPaneDefault] = new CQmPaneLabel(0, {}, bar);
+    panes_[kPaneProgress] = new CQmPaneLabel(
+        kProgressPaneWidth, ToQString(FormatProgressText(true, kLongTaskMs, 999ull << 20)), bar);
+    panes_[kPaneTotals] =
+        new CQmPaneLabel(kTotalsPaneWidth, ToQString(FormatTotalsText(999'999, 999ull << 40)), bar);
     for (int pane = 0; pane < 3; ++pane) {
-        panes_[pane] = new QLabel(bar);
-        panes_[pane]->setTextFormat(Qt::PlainText);
+        panes_[pane]->setAccessibleName(ToQString(kPaneNames[pane]));
+        panes_[pane]->setAccessibleDescription(ToQString(kPaneNames[pane]));
     }
     bar->addWidget(panes_[kPaneDefault], 1);
-    panes_[kPaneProgress]->setFixedWidth(ScaledPixels(*this, kProgressPaneWidth));
-    panes_[kPaneTotals]->setFixedWidth(ScaledPixels(*this, kTotalsPaneWidth));
     bar->addPermanentWidget(panes_[kPaneProgress]);
     bar->addPermanentWidget(panes_[kPaneTotals]);
 }
@@ -270,7 +362,17 @@ QmWindow CMainFrame::GetOwnerWindow() { return ToOwner(this); }
 void CMainFrame::SetTitle(std::u16string_view title) { setWindowTitle(ToQString(title)); }
 
 void CMainFrame::SetPaneText(int pane, std::u16string_view text) {
-    if (pane >= 0 && pane < 3) panes_[pane]->setText(ToQString(text));
+    if (pane < 0 || pane >= 3) return;
+    QLabel* label = panes_[pane];
+    // A pane that shows something is read out by that text (the label's
+    // own name, which follows each change); an empty one by what it is.
+    if (text.empty()) {
+        label->clear();
+        label->setAccessibleName(ToQString(kPaneNames[pane]));
+    } else {
+        label->setAccessibleName(QString());
+        label->setText(ToQString(text));
+    }
 }
 
 void CMainFrame::SetCommandState(uint32_t id, bool enabled, bool checked) {

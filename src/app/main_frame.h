@@ -84,6 +84,7 @@ protected:
 private:
     void BuildMenu();
     void BuildToolBar();
+    void NameToolbarButtons();
     void BuildStatusBar();
     void BuildAccelerators();
     QAction* MakeAction(uint32_t id);
