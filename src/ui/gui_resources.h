@@ -11,9 +11,10 @@
 
 namespace qm {
 
-// The desktop file id the desktop knows the program by (quorvia.desktop):
-// the launcher's progress and the window's application id use it.
-inline constexpr char16_t kDesktopFileId[] = u"quorvia";
+// The application id, in reverse domain form: the name of the desktop file
+// the desktop knows the program by (com.zantoria.Quorvia.desktop) and of its
+// icon; the launcher's progress and the window's application id use it.
+inline constexpr char16_t kDesktopFileId[] = u"com.zantoria.Quorvia";
 
 // The toolbar's images, indexed in button order.
 enum QmToolbarImage : int {

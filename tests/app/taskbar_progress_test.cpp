@@ -20,6 +20,7 @@
 
 #include "common/error_record.h"
 #include "support/temp_dir.h"
+#include "ui/gui_resources.h"
 
 namespace {
 
@@ -103,7 +104,7 @@ Update Decode(const QDBusMessage& message) {
 TEST(TaskbarProgressTest, WithoutAnyAnnouncedBusNothingIsAskedOfQt) {
     ASSERT_TRUE(qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"));
     CQmTaskbarProgress progress;
-    EXPECT_FALSE(progress.CreateProgress(u"quorvia"));
+    EXPECT_FALSE(progress.CreateProgress(kDesktopFileId));
     EXPECT_EQ(GetLastErrorText(), u"创建任务栏对象实例失败:找不到会话总线。");
     EXPECT_FALSE(progress.IsCreated());
     EXPECT_FALSE(progress.SetProgressState(TBPF_NORMAL));
@@ -114,7 +115,7 @@ TEST(TaskbarProgressTest, WithoutASessionBusEveryCallFailsWithItsText) {
     // An announced bus that is not there: Qt's own reason is passed on.
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/quorvia-test/no-bus");
     CQmTaskbarProgress progress;
-    EXPECT_FALSE(progress.CreateProgress(u"quorvia"));
+    EXPECT_FALSE(progress.CreateProgress(kDesktopFileId));
     const QString reason = QDBusConnection::sessionBus().lastError().message();
     ASSERT_FALSE(reason.isEmpty());
     EXPECT_EQ(GetLastErrorText(), u"创建任务栏对象实例失败:" + reason.toStdU16String());
@@ -169,8 +170,8 @@ protected:
 
 TEST_F(TaskbarProgressBusTest, StatesAndValuesReachTheLauncherEntry) {
     CQmTaskbarProgress progress(bus_.address());
-    ASSERT_TRUE(progress.CreateProgress(u"quorvia"));
-    EXPECT_EQ(progress.GetAppUri(), QStringLiteral("application://quorvia.desktop"));
+    ASSERT_TRUE(progress.CreateProgress(kDesktopFileId));
+    EXPECT_EQ(progress.GetAppUri(), QStringLiteral("application://com.zantoria.Quorvia.desktop"));
 
     SetErrorText(0, u"untouched");
     EXPECT_TRUE(progress.SetProgressState(TBPF_NORMAL));
@@ -185,7 +186,7 @@ TEST_F(TaskbarProgressBusTest, StatesAndValuesReachTheLauncherEntry) {
     EXPECT_EQ(first.type(), QDBusMessage::SignalMessage);
     EXPECT_EQ(first.path(), QLatin1String(CQmTaskbarProgress::kObjectPath));
     EXPECT_EQ(first.signature(), QStringLiteral("sa{sv}"));
-    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(At(i).appUri, QStringLiteral("application://quorvia.desktop")) << i;
+    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(At(i).appUri, QStringLiteral("application://com.zantoria.Quorvia.desktop")) << i;
 
     EXPECT_EQ(At(0).properties.value(QStringLiteral("progress-visible")), QVariant(true));
     EXPECT_EQ(At(0).properties.value(QStringLiteral("progress")), QVariant(0.0));
@@ -203,7 +204,7 @@ TEST_F(TaskbarProgressBusTest, StatesAndValuesReachTheLauncherEntry) {
 TEST_F(TaskbarProgressBusTest, AShownProgressIsTakenBackWhenTheObjectGoes) {
     {
         CQmTaskbarProgress progress(bus_.address());
-        ASSERT_TRUE(progress.CreateProgress(u"quorvia"));
+        ASSERT_TRUE(progress.CreateProgress(kDesktopFileId));
         ASSERT_TRUE(progress.SetProgressValue(1, 2));
     }
     ASSERT_TRUE(WaitFor(2));
@@ -213,7 +214,7 @@ TEST_F(TaskbarProgressBusTest, AShownProgressIsTakenBackWhenTheObjectGoes) {
     // A hidden progress is not hidden once more at destruction.
     {
         CQmTaskbarProgress progress(bus_.address());
-        ASSERT_TRUE(progress.CreateProgress(u"quorvia"));
+        ASSERT_TRUE(progress.CreateProgress(kDesktopFileId));
         ASSERT_TRUE(progress.SetProgressState(TBPF_NORMAL));
         ASSERT_TRUE(progress.SetProgressState(TBPF_NOPROGRESS));
     }
@@ -233,7 +234,7 @@ TEST_F(TaskbarProgressBusTest, AShownProgressIsTakenBackWhenTheObjectGoes) {
 
 TEST_F(TaskbarProgressBusTest, ABusThatWentAwayIsReportedWithItsReason) {
     CQmTaskbarProgress progress(bus_.address());
-    ASSERT_TRUE(progress.CreateProgress(u"quorvia"));
+    ASSERT_TRUE(progress.CreateProgress(kDesktopFileId));
     ASSERT_TRUE(progress.SetProgressState(TBPF_NORMAL));
     listener_.reset();
     bus_.Stop();

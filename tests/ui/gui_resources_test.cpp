@@ -126,7 +126,7 @@ TEST(GuiResourcesTest, ThemeIconsComeFirstWithTheFallbackNamesInOrder) {
 TEST(GuiResourcesTest, DesktopEntryIsNamedAfterTheLauncherId) {
     // The launcher progress names the program "application://<id>.desktop";
     // the desktop matches that against the file's name.
-    const QString file = QStringLiteral(QM_TEST_SOURCE_DIR "/../res/") + QString::fromUtf16(kDesktopFileId) +
+    const QString file = QStringLiteral(QM_TEST_SOURCE_DIR "/../res/linux/") + QString::fromUtf16(kDesktopFileId) +
                          QStringLiteral(".desktop");
     ASSERT_TRUE(QFile::exists(file)) << file.toStdString();
     QSettings entry(file, QSettings::IniFormat);
