@@ -65,10 +65,8 @@ CQmNewHashDlg::CQmNewHashDlg(std::vector<std::u16string> initialPaths, QWidget* 
     // Named as its one column is headed.
     list_->setAccessibleName(QStringLiteral("文件路径"));
 
-    // The check box and the list of algorithms have letters of their own
-    // besides the two add buttons'; OK and Cancel are Enter and Escape.
-    subdirs_ = new QCheckBox(QStringLiteral("枚举子目录(&S)"), this);
-    auto* algorithmLabel = new QLabel(QStringLiteral("算法类型(&T)："), this);
+    subdirs_ = new QCheckBox(QStringLiteral("枚举子目录"), this);
+    auto* algorithmLabel = new QLabel(QStringLiteral("算法类型："), this);
     algorithm_ = new QComboBox(this);
     algorithm_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     algorithmLabel->setBuddy(algorithm_);

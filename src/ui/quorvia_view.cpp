@@ -412,7 +412,6 @@ void CQuorviaView::contextMenuEvent(QContextMenuEvent* event) {
         at = viewport()->mapToGlobal(visualRect(row).bottomLeft());
     }
 
-    // Every entry has a letter of its own within its menu.
     QMenu menu(this);
     menu.setAccessibleName(QStringLiteral("文件项"));
     const bool busy = doc_.IsBusy();
@@ -424,15 +423,15 @@ void CQuorviaView::contextMenuEvent(QContextMenuEvent* event) {
     add(menu, u"打开文件(&O)", ID_ITEM_OPEN);
     add(menu, u"浏览文件(&E)", ID_ITEM_BROWSE);
     add(menu, u"文件属性(&R)", ID_ITEM_PROPERTIES);
-    QMenu* copy = menu.addMenu(QString::fromUtf16(u"复制(&C)"));
+    QMenu* copy = menu.addMenu(QString::fromUtf16(u"复制"));
     copy->setAccessibleName(QStringLiteral("复制"));
-    add(*copy, u"文件名(&N)", ID_COPY_NAME);
-    add(*copy, u"文件路径(&P)", ID_COPY_PATH);
-    add(*copy, u"哈希值(文本)(&H)", ID_COPY_HASH_TEXT);
-    add(*copy, u"哈希值(C代码)(&C)", ID_COPY_HASH_CODE);
-    if (doc_.GetAlgorithm() == QM_HASH_115) add(*copy, u"文件链接(&L)", ID_COPY_LINK);
+    add(*copy, u"文件名", ID_COPY_NAME);
+    add(*copy, u"文件路径", ID_COPY_PATH);
+    add(*copy, u"哈希值(文本)", ID_COPY_HASH_TEXT);
+    add(*copy, u"哈希值(C代码)", ID_COPY_HASH_CODE);
+    if (doc_.GetAlgorithm() == QM_HASH_115) add(*copy, u"文件链接", ID_COPY_LINK);
     menu.addSeparator();
-    add(menu, u"校验文件(&V)", ID_ITEM_VERIFY, !busy);
+    add(menu, u"校验文件", ID_ITEM_VERIFY, !busy);
     menu.addSeparator();
     // The workers hold pointers to the items while a task runs.
     add(menu, u"删除文件项(&D)", ID_ITEM_REMOVE, !busy);

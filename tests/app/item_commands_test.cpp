@@ -86,7 +86,7 @@ public:
 };
 
 // What a context menu showed: each entry as "text" or "text (grey)", "-" for
-// a separator; the "复制(&C)" submenu's entries apart.
+// a separator; the "复制" submenu's entries apart.
 struct MenuShot {
     bool shown = false;
     QStringList entries;
@@ -312,9 +312,9 @@ TEST_F(ItemCommandsTest, Crc32MenuHasNoLinkEntryAndItsArrayFollowsTheShownText) 
     // The text's byte order, not the digest's little-endian memory order.
     EXPECT_EQ(Copy(ID_COPY_HASH_CODE), u"const unsigned char CRC32_1[4] = {0x35,0x24,0x41,0xC2};");
 
-    const QStringList top = {"打开文件(&O)", "浏览文件(&E)", "文件属性(&R)", "复制(&C)", "-", "校验文件(&V)", "-",
+    const QStringList top = {"打开文件(&O)", "浏览文件(&E)", "文件属性(&R)", "复制", "-", "校验文件", "-",
                              "删除文件项(&D)"};
-    const QStringList copy = {"文件名(&N)", "文件路径(&P)", "哈希值(文本)(&H)", "哈希值(C代码)(&C)"};
+    const QStringList copy = {"文件名", "文件路径", "哈希值(文本)", "哈希值(C代码)"};
     MenuShot shot = OpenMenu([this] { RightClick(0); });
     ASSERT_TRUE(shot.shown);
     EXPECT_EQ(shot.entries, top);
@@ -355,8 +355,7 @@ TEST_F(ItemCommandsTest, Link115MenuArraysOfFortyBytesAndLinks) {
     Select({0});
     const MenuShot shot = OpenMenu([this] { RightClick(0); });
     ASSERT_TRUE(shot.shown);
-    EXPECT_EQ(shot.copyEntries,
-              QStringList({"文件名(&N)", "文件路径(&P)", "哈希值(文本)(&H)", "哈希值(C代码)(&C)", "文件链接(&L)"}));
+    EXPECT_EQ(shot.copyEntries, QStringList({"文件名", "文件路径", "哈希值(文本)", "哈希值(C代码)", "文件链接"}));
 
     const std::u16string abcBytes = u"0xA9,0x99,0x3E,0x36,0x47,0x06,0x81,0x6A,0xBA,0x3E,"
                                     u"0x25,0x71,0x78,0x50,0xC2,0x6C,0x9C,0xD0,0xD8,0x9D";
@@ -401,17 +400,17 @@ TEST_F(ItemCommandsTest, WhileATaskRunsVerifyAndRemoveAreGreyAndRemoveTakesNothi
 
     const MenuShot shot = OpenMenu([this] { RightClick(4); });
     ASSERT_TRUE(shot.shown);
-    EXPECT_EQ(shot.entries, QStringList({"打开文件(&O)", "浏览文件(&E)", "文件属性(&R)", "复制(&C)", "-",
-                                         "校验文件(&V) (grey)", "-", "删除文件项(&D) (grey)"}));
-    EXPECT_EQ(shot.copyEntries, QStringList({"文件名(&N)", "文件路径(&P)", "哈希值(文本)(&H)", "哈希值(C代码)(&C)"}));
+    EXPECT_EQ(shot.entries, QStringList({"打开文件(&O)", "浏览文件(&E)", "文件属性(&R)", "复制", "-",
+                                         "校验文件 (grey)", "-", "删除文件项(&D) (grey)"}));
+    EXPECT_EQ(shot.copyEntries, QStringList({"文件名", "文件路径", "哈希值(文本)", "哈希值(C代码)"}));
 
     frame->Logic().OnCommand(ID_TASK_STOP);
     WaitForIdle();
     EXPECT_FALSE(GetQuorviaDoc().IsBusy());
     const MenuShot after = OpenMenu([this] { RightClick(4); });
     ASSERT_TRUE(after.shown);
-    EXPECT_EQ(after.entries, QStringList({"打开文件(&O)", "浏览文件(&E)", "文件属性(&R)", "复制(&C)", "-",
-                                          "校验文件(&V)", "-", "删除文件项(&D)"}));
+    EXPECT_EQ(after.entries, QStringList({"打开文件(&O)", "浏览文件(&E)", "文件属性(&R)", "复制", "-", "校验文件",
+                                          "-", "删除文件项(&D)"}));
 }
 
 TEST_F(ItemCommandsTest, RemovingThreeAdjacentRowsAsksAndTakesRowsAndItemsOnly) {

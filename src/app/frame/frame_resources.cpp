@@ -10,9 +10,8 @@ namespace qm {
 
 namespace {
 
-// Every popup and every item carries a mnemonic of its own within its menu
-// (and the popups within the bar), so each command is reachable from the
-// keyboard by letters alone.
+// The popups of the bar carry mnemonics of their own, and items have theirs
+// where their texts give one; the rest are reached with the arrow keys.
 constexpr QmMenuItem kFileItems[] = {
     {u"新建(&N)\tCtrl+N", ID_FILE_NEW},
     {u"打开(&O)...\tCtrl+O", ID_FILE_OPEN},
@@ -24,20 +23,20 @@ constexpr QmMenuItem kFileItems[] = {
 
 constexpr QmMenuItem kEditItems[] = {
     {u"查找(&F)\tCtrl+F", ID_EDIT_FIND},
-    {u"查找下一个(&N)\tF3", ID_EDIT_REPEAT},
+    {u"查找下一个\tF3", ID_EDIT_REPEAT},
     {{}, 0},
     {u"全选(&A)\tCtrl+A", ID_EDIT_SELECT_ALL},
-    {u"检查所有文件(&V)", ID_TASK_VERIFY_ALL},
+    {u"检查所有文件", ID_TASK_VERIFY_ALL},
 };
 
 constexpr QmMenuItem kViewItems[] = {
     {u"工具栏(&T)", ID_VIEW_TOOLBAR},
     {u"状态栏(&S)", ID_VIEW_STATUS_BAR},
     {{}, 0},
-    {u"折叠所有目录(&C)", ID_VIEW_COLLAPSE_ALL},
-    {u"展开所有目录(&E)", ID_VIEW_EXPAND_ALL},
+    {u"折叠所有目录", ID_VIEW_COLLAPSE_ALL},
+    {u"展开所有目录", ID_VIEW_EXPAND_ALL},
     {{}, 0},
-    {u"始终在前(&A)", ID_VIEW_TOPMOST},
+    {u"始终在前", ID_VIEW_TOPMOST},
 };
 
 constexpr QmMenuItem kHelpItems[] = {
