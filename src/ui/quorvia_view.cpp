@@ -8,6 +8,7 @@
 
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -15,6 +16,7 @@
 #include <QItemSelectionModel>
 #include <QPalette>
 #include <QRegion>
+#include <QStyle>
 
 #include "app/frame/command_ids.h"
 #include "app/frame/item_texts.h"
@@ -38,6 +40,16 @@ namespace qm {
 namespace {
 
 constexpr int kColumnWidths[] = {280, 100, 140, 320, 400};
+
+// The widest of `characters` in `metrics`, `count` times over: what a cell of
+// that many such characters needs in a proportional font.
+int WidestRun(const QFontMetrics& metrics, QStringView characters, int count) {
+    // Measured as whole runs: fractional advances add up beyond count times
+    // one character's rounded width.
+    int widest = 0;
+    for (const QChar c : characters) widest = std::max(widest, metrics.horizontalAdvance(QString(count, c)));
+    return widest;
+}
 
 bool ShowsResult(CQmQuorviaModel::CellState state) {
     return state == CQmQuorviaModel::CELL_RESULT || state == CQmQuorviaModel::CELL_ERROR;
@@ -90,8 +102,18 @@ void CQuorviaView::SetUpView() {
     columns->setStretchLastSection(false);
     columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     columns->setSortIndicatorShown(false);
-    for (int column = 0; column < static_cast<int>(std::size(kColumnWidths)); ++column) {
-        columns->resizeSection(column, kColumnWidths[column]);
+    // The widths suit a compact interface font; where the font is wider,
+    // the date and the hash column grow so that a time and a 40-digit digest
+    // (MD5's and SHA1's fit whole) are not cut.
+    int widths[std::size(kColumnWidths)];
+    std::copy(std::begin(kColumnWidths), std::end(kColumnWidths), widths);
+    const QFontMetrics metrics(font());
+    const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 8;
+    widths[QM_COLUMN_TIME] = std::max(widths[QM_COLUMN_TIME],
+                                      WidestRun(metrics, u"0123456789", 14) + 5 * metrics.horizontalAdvance(u'-') + padding);
+    widths[QM_COLUMN_HASH] = std::max(widths[QM_COLUMN_HASH], WidestRun(metrics, u"0123456789ABCDEF", 40) + padding);
+    for (int column = 0; column < static_cast<int>(std::size(widths)); ++column) {
+        columns->resizeSection(column, widths[column]);
     }
 
     // The selection stays as visible when another window has the focus.

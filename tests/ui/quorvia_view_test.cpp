@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QSignalSpy>
@@ -113,8 +114,19 @@ TEST_F(ViewTest, ColumnsSelectionAndIconsAsCreated) {
     const int widths[] = {280, 100, 140, 320, 400};
     for (int column = 0; column < 5; ++column) {
         EXPECT_EQ(Model().headerData(column, Qt::Horizontal).toString(), QString::fromUtf16(titles[column]));
-        EXPECT_EQ(header->sectionSize(column), widths[column]);
+        if (column == QM_COLUMN_TIME || column == QM_COLUMN_HASH) {
+            EXPECT_GE(header->sectionSize(column), widths[column]);
+        } else {
+            EXPECT_EQ(header->sectionSize(column), widths[column]);
+        }
     }
+    // A time and a SHA1 digest of wide digits fit whole in the font in use,
+    // with room for the cell's margins.
+    const QFontMetrics metrics(view_->font());
+    EXPECT_GE(header->sectionSize(QM_COLUMN_TIME), metrics.horizontalAdvance(QStringLiteral("2008-08-08 08:08:08")) + 8);
+    EXPECT_GE(header->sectionSize(QM_COLUMN_HASH),
+              metrics.horizontalAdvance(QStringLiteral("4FA4D24BC6632A1ACABAD0A859758C0DC6C1F9DD")) + 8);
+    EXPECT_GE(header->sectionSize(QM_COLUMN_HASH), metrics.horizontalAdvance(QString(40, u'D')) + 8);
     EXPECT_EQ(Model().headerData(1, Qt::Horizontal, Qt::TextAlignmentRole).toInt() & Qt::AlignRight, Qt::AlignRight);
     EXPECT_EQ(view_->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(view_->selectionBehavior(), QAbstractItemView::SelectRows);
