@@ -4,6 +4,7 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 ARGS ?=
+PREFIX ?= /usr/local
 
 # Leaks reported from inside Qt, fontconfig and the X and GLib libraries are
 # theirs (caches kept until exit); the file names those libraries only.
@@ -12,7 +13,7 @@ SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:strict_s
            UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 TSAN_ENV := TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps configure build test test-sanitize test-tsan run bench fuzz clean
+.PHONY: all deps configure build test test-sanitize test-tsan run run-cli install bench fuzz clean
 
 all: build
 
@@ -44,8 +45,16 @@ test-tsan: deps build-tsan/build.ninja
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && $(TSAN_ENV) ctest --output-on-failure -j $(JOBS)
 
+# The desktop program, and the command-line one, with ARGS.
 run: build
+	build/bin/quorvia $(ARGS)
+
+run-cli: build
 	build/bin/quorvia-cli $(ARGS)
+
+# Into PREFIX (DESTDIR=... stages it for a package, leaving the caches alone).
+install: build
+	cmake --install build --prefix "$(PREFIX)"
 
 bench: build
 	@set -e; for b in build/bin/*_bench; do [ -x "$$b" ] || continue; echo "== $$b"; "$$b"; done
