@@ -46,7 +46,6 @@ const char16_t* const kColumnTitles[kColumnCount] = {u"文件名", u"大小", u"
 
 constexpr std::u16string_view kReadingText = u"正在计算中...";
 constexpr std::u16string_view kVerifiedText = u"文件检查正确";
-constexpr std::u16string_view kNewHashText = u"新文件HASH值:";
 
 QString ToQString(std::u16string_view text) {
     return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));

@@ -49,6 +49,9 @@
 
 namespace qm {
 
+// What the verification column shows before the new digest of a changed file.
+inline constexpr std::u16string_view kNewHashText = u"新文件HASH值:";
+
 class CQmQuorviaDoc;
 class CQmQuorviaItem;
 

@@ -103,15 +103,19 @@ void CQuorviaView::SetUpView() {
     columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     columns->setSortIndicatorShown(false);
     // The widths suit a compact interface font; where the font is wider,
-    // the date and the hash column grow so that a time and a 40-digit digest
-    // (MD5's and SHA1's fit whole) are not cut.
+    // the date, hash and verification columns grow so that a time and a
+    // 40-digit digest (MD5's and SHA1's fit whole) are not cut.
     int widths[std::size(kColumnWidths)];
     std::copy(std::begin(kColumnWidths), std::end(kColumnWidths), widths);
     const QFontMetrics metrics(font());
     const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 8;
     widths[QM_COLUMN_TIME] = std::max(widths[QM_COLUMN_TIME],
                                       WidestRun(metrics, u"0123456789", 14) + 5 * metrics.horizontalAdvance(u'-') + padding);
-    widths[QM_COLUMN_HASH] = std::max(widths[QM_COLUMN_HASH], WidestRun(metrics, u"0123456789ABCDEF", 40) + padding);
+    const int digest = WidestRun(metrics, u"0123456789ABCDEF", 40);
+    widths[QM_COLUMN_HASH] = std::max(widths[QM_COLUMN_HASH], digest + padding);
+    // A changed file's verification shows the new digest after its label.
+    widths[QM_COLUMN_VERIFY] = std::max(widths[QM_COLUMN_VERIFY],
+                                        metrics.horizontalAdvance(QString::fromUtf16(kNewHashText.data(), kNewHashText.size())) + digest + padding);
     for (int column = 0; column < static_cast<int>(std::size(widths)); ++column) {
         columns->resizeSection(column, widths[column]);
     }

@@ -114,7 +114,7 @@ TEST_F(ViewTest, ColumnsSelectionAndIconsAsCreated) {
     const int widths[] = {280, 100, 140, 320, 400};
     for (int column = 0; column < 5; ++column) {
         EXPECT_EQ(Model().headerData(column, Qt::Horizontal).toString(), QString::fromUtf16(titles[column]));
-        if (column == QM_COLUMN_TIME || column == QM_COLUMN_HASH) {
+        if (column != QM_COLUMN_NAME && column != QM_COLUMN_SIZE) {
             EXPECT_GE(header->sectionSize(column), widths[column]);
         } else {
             EXPECT_EQ(header->sectionSize(column), widths[column]);
@@ -127,6 +127,8 @@ TEST_F(ViewTest, ColumnsSelectionAndIconsAsCreated) {
     EXPECT_GE(header->sectionSize(QM_COLUMN_HASH),
               metrics.horizontalAdvance(QStringLiteral("4FA4D24BC6632A1ACABAD0A859758C0DC6C1F9DD")) + 8);
     EXPECT_GE(header->sectionSize(QM_COLUMN_HASH), metrics.horizontalAdvance(QString(40, u'D')) + 8);
+    EXPECT_GE(header->sectionSize(QM_COLUMN_VERIFY),
+              metrics.horizontalAdvance(QStringLiteral("新文件HASH值:4FA4D24BC6632A1ACABAD0A859758C0DC6C1F9DD")) + 8);
     EXPECT_EQ(Model().headerData(1, Qt::Horizontal, Qt::TextAlignmentRole).toInt() & Qt::AlignRight, Qt::AlignRight);
     EXPECT_EQ(view_->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(view_->selectionBehavior(), QAbstractItemView::SelectRows);
