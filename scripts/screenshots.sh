@@ -190,6 +190,8 @@ xs_track $!
 main=$(xs_window "未命名 - $APP" 15) || die "the main window did not show"
 dialog=$(xs_window "新建校验任务 — $APP" 15) || die "the new-task dialog did not show"
 shoot "$dialog" new-task.png
+# Wide enough for every column, so the verification texts show whole.
+xdotool windowsize "$main" 1440 760
 
 # --- hashing.png: a third of the bytes hashed -------------------------------
 
