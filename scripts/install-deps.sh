@@ -12,7 +12,7 @@ packages=(
   libcanberra-dev
   dbus-daemon
   rhash
-  desktop-file-utils appstream
+  desktop-file-utils appstream shared-mime-info man-db groff-base libxml2-utils
   xvfb xauth xdotool x11-utils imagemagick
 )
 
