@@ -273,8 +273,8 @@ TEST_F(CliStreamsTest, InputBelowAWorkingDirectoryBeyondThePathLimit) {
 }
 
 // A chain of `depth` folders named `level` below `top`, with a file `f` in
-// the levels `filesAt` names (1 is the first folder); made and taken apart
-// through descriptors, since its paths pass the length limit.
+// the levels `filesAt` names (1 is the first folder); made through
+// descriptors, since its paths pass the length limit.
 void MakeChain(const fs::path& top, const std::string& level, int depth, const std::set<int>& filesAt) {
     int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(fd, 0);
@@ -294,41 +294,56 @@ void MakeChain(const fs::path& top, const std::string& level, int depth, const s
     close(fd);
 }
 
+// Taken apart from the bottom through the working directory, one level at a
+// time: no path is ever longer than one name, and no descriptor per level
+// is held (3,000 would pass the usual limit of open files).
 void RemoveChain(const fs::path& top, const std::string& level, int depth) {
-    std::vector<int> fds = {open(top.c_str(), O_RDONLY | O_DIRECTORY)};
-    for (int i = 0; i < depth && fds.back() >= 0; ++i) fds.push_back(openat(fds.back(), level.c_str(), O_RDONLY | O_DIRECTORY));
-    if (fds.back() < 0) fds.pop_back();
-    for (size_t i = fds.size() - 1; i > 0; --i) {
-        unlinkat(fds[i], "f", 0);
-        close(fds[i]);
-        unlinkat(fds[i - 1], level.c_str(), AT_REMOVEDIR);
+    const int home = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (home < 0 || chdir(top.c_str()) != 0) {
+        if (home >= 0) close(home);
+        return;
     }
-    if (!fds.empty() && fds[0] >= 0) close(fds[0]);
+    int levels = 0;
+    while (levels < depth && chdir(level.c_str()) == 0) ++levels;
+    for (; levels > 0; --levels) {
+        unlink("f");
+        if (chdir("..") != 0) break;
+        rmdir(level.c_str());
+    }
+    if (fchdir(home) != 0) ADD_FAILURE() << "could not return to the working directory";
+    close(home);
 }
 
-// Every entry below `dir` that is not a folder (links not followed), as
-// paths relative to the walk's start, reached through descriptors.
-void WalkFiles(int dirFd, const std::string& prefix, std::vector<std::string>& files) {
-    DIR* listing = fdopendir(dup(dirFd));
-    ASSERT_NE(listing, nullptr);
-    std::vector<std::pair<std::string, bool>> entries;
-    while (const dirent* e = readdir(listing)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        struct stat st;
-        ASSERT_EQ(fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW), 0) << prefix << name;
-        entries.emplace_back(name, S_ISDIR(st.st_mode));
-    }
-    closedir(listing);
-    for (const auto& [name, isDirectory] : entries) {
-        if (!isDirectory) {
-            files.push_back(prefix + name);
-            continue;
+// Every entry below the directory `top` that is not a folder (links not
+// followed), as paths relative to it. Walked with a list of open folders
+// rather than by recursion, which a chain of thousands of folders would take
+// past the stack (the sanitizers' frames are large), and with each folder
+// opened from its parent's descriptor, since the paths pass the length limit.
+void WalkFiles(int top, std::vector<std::string>& files) {
+    std::vector<std::pair<int, std::string>> pending = {{dup(top), ""}};
+    while (!pending.empty()) {
+        auto [dirFd, prefix] = std::move(pending.back());
+        pending.pop_back();
+        ASSERT_GE(dirFd, 0) << prefix;
+        DIR* listing = fdopendir(dirFd);
+        ASSERT_NE(listing, nullptr) << prefix;
+        while (const dirent* e = readdir(listing)) {
+            const std::string name = e->d_name;
+            if (name == "." || name == "..") continue;
+            struct stat st;
+            if (fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                ADD_FAILURE() << prefix << name;
+                continue;
+            }
+            if (!S_ISDIR(st.st_mode)) {
+                files.push_back(prefix + name);
+                continue;
+            }
+            const int sub = openat(dirFd, e->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            EXPECT_GE(sub, 0) << prefix << name;
+            if (sub >= 0) pending.emplace_back(sub, prefix + name + "/");
         }
-        const int sub = openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY);
-        ASSERT_GE(sub, 0) << prefix << name;
-        WalkFiles(sub, prefix + name + "/", files);
-        close(sub);
+        closedir(listing);  // closes dirFd
     }
 }
 
@@ -423,7 +438,7 @@ TEST_F(CliStreamsTest, HostileTreeEveryPathHashedRightOrReported) {
     {
         const int top = open(tree.c_str(), O_RDONLY | O_DIRECTORY);
         ASSERT_GE(top, 0);
-        WalkFiles(top, "", files);
+        WalkFiles(top, files);
         close(top);
     }
     ASSERT_GT(files.size(), 10u);
