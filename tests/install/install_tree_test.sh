@@ -161,7 +161,12 @@ done
 # --- Icons -----------------------------------------------------------------
 icons=()
 while IFS= read -r file; do icons+=("$file"); done < <(find "$share/icons/hicolor" -name "$id.*" | sort)
-if out=$("$icon_check" "${icons[@]}" 2>&1); then
+if [ "$icon_check" = none ]; then
+  # The ThreadSanitizer build passes "none" for the checker: Qt's pooled
+  # image threads report races inside Qt there. The other builds load every
+  # icon.
+  echo "note: icon images not loaded in this build (no checker given)"
+elif out=$("$icon_check" "${icons[@]}" 2>&1); then
   ok "all ${#icons[@]} icon images load at their size"
 else
   fail "icon images: $(grep -v '^ok: ' <<<"$out")"
