@@ -65,7 +65,7 @@ bool GetSystemErrorMessage(uint32_t code, std::u16string& message) {
 }
 
 std::u16string SetLastErrorTextV(uint32_t code, std::u16string_view context) {
-    if (code == 0) code = static_cast<uint32_t>(errno);
+    if (code == 0) code = os::LastErrorCode();
     QmErrorInfo* record = Record();
     if (!record) return {};
     record->code = code;

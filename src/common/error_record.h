@@ -7,11 +7,11 @@
 // failure up or replace the context with their own (ReplaceErrorContext).
 #pragma once
 
-#include <cerrno>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "common/os/error_codes.h"
 #include "common/text_format.h"
 
 namespace qm {
@@ -25,17 +25,18 @@ struct QmErrorInfo {
 // without trailing line breaks; false when the system has no text for it.
 bool GetSystemErrorMessage(uint32_t code, std::u16string& message);
 
-// Error codes are errno values. Code 0 passed to SetLastErrorText means
-// "take errno now".
+// Error codes are the system's own (errno values on Linux, Win32 codes on
+// Windows; os/error_codes.h names them). Code 0 passed to SetLastErrorText
+// means "take the thread's last system error now".
 std::u16string SetLastErrorTextV(uint32_t code, std::u16string_view context);
 std::u16string SetErrorTextV(uint32_t code, std::u16string_view text);
 std::u16string ReplaceErrorContextV(std::u16string_view context);
 
 template <class... Args>
 std::u16string SetLastErrorText(uint32_t code, std::u16string_view format, const Args&... args) {
-    const int saved = errno;  // formatting must not disturb the code taken below
+    const uint32_t saved = os::LastErrorCode();  // formatting must not disturb the code taken below
     std::u16string context = FormatText(format, args...);
-    errno = saved;
+    os::SetLastErrorCode(saved);
     return SetLastErrorTextV(code, context);
 }
 inline std::u16string SetLastErrorText(uint32_t code) { return SetLastErrorTextV(code, {}); }
