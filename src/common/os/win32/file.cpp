@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/os/error_codes.h"
 #include "common/os/win32/wide_path.h"
 
 namespace qm::os {
