@@ -88,9 +88,21 @@ bool GetPathAttributes(std::u16string_view path, FileAttributes& attributes) {
     // Opened without access rights, only to read the attributes: that works
     // on files open elsewhere without sharing, and on directories (backup
     // semantics). Links and junctions are followed to what they name.
-    HANDLE handle = CreateFileW(ToWidePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
+    const std::wstring wide = ToWidePath(path);
+    HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        // A file held open without any sharing (a paging file) refuses even
+        // that; the directory entry still tells kind, size and time.
+        if (GetLastError() != ERROR_SHARING_VIOLATION) return false;
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return false;
+        attributes = FileAttributes{};
+        attributes.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Directory : FileKind::Regular;
+        attributes.size = Join(data.nFileSizeHigh, data.nFileSizeLow);
+        attributes.lastWriteTime = FileTimeValue(data.ftLastWriteTime);
+        return true;
+    }
     UniqueFile owner(handle);
     return GetHandleAttributes(handle, attributes);
 }
