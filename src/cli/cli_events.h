@@ -13,7 +13,7 @@
 #include <deque>
 #include <mutex>
 
-#include "common/unique_fd.h"
+#include "common/os/file.h"
 #include "pipeline/notify_target.h"
 
 namespace qm::cli {
@@ -60,8 +60,8 @@ public:
 private:
     void Wake();
 
-    UniqueFd readEnd_;
-    UniqueFd writeEnd_;
+    os::UniqueFile readEnd_;
+    os::UniqueFile writeEnd_;
     std::mutex lock_;
     std::deque<Message> queue_;
     bool interruptReported_ = false;

@@ -10,7 +10,7 @@ namespace qm {
 // unaffected by changes of the wall clock. Used for elapsed times and speeds.
 uint64_t QueryTickCount64();
 
-// The absolute path of the running program (/proc/self/exe), or an empty
+// The absolute path of the running program (/proc/self/exe on Linux), or an empty
 // text when the system does not tell.
 std::u16string GetProgramPath();
 
