@@ -108,7 +108,7 @@ void CQmHashObject::GetHashText(const uint8_t* digest, std::u16string& text) {
 bool CQmHashObject::FormatHashText(const uint8_t* digest, char16_t* buffer, size_t bufferChars) {
     const size_t size = GetHashSize();
     if (bufferChars <= 2 * size) {
-        SetErrorText(ENOBUFS, u"获取哈希值文本失败:缓冲区不足。");
+        SetErrorText(os::kErrorBufferTooSmall, u"获取哈希值文本失败:缓冲区不足。");
         if (bufferChars > 0) buffer[0] = u'\0';
         return false;
     }
