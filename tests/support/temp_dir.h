@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -12,9 +13,24 @@ namespace qm::test {
 class TempDir {
 public:
     TempDir() {
+#if defined(_WIN32)
+        // No mkdtemp there: a random name, created only if it is new.
+        std::random_device random;
+        for (int attempt = 0;; ++attempt) {
+            if (attempt == 100) std::abort();
+            const std::filesystem::path candidate =
+                std::filesystem::temp_directory_path() / ("quorvia-test-" + std::to_string(random()));
+            std::error_code ec;
+            if (std::filesystem::create_directory(candidate, ec)) {
+                path_ = candidate;
+                break;
+            }
+        }
+#else
         std::string pattern = (std::filesystem::temp_directory_path() / "quorvia-test-XXXXXX").string();
         if (!mkdtemp(pattern.data())) std::abort();
         path_ = pattern;
+#endif
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
