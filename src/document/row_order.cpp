@@ -8,6 +8,9 @@
 #include <limits>
 #include <unordered_map>
 
+#include "common/os/path_rules.h"
+#include "common/path_util.h"
+
 namespace qm {
 
 namespace {
@@ -59,16 +62,14 @@ UCollator* OpenCollator(const char* locale) {
     return collator;
 }
 
-std::u16string_view DirectoryPart(std::u16string_view path) {
-    const size_t slash = path.rfind(u'/');
-    if (slash == std::u16string_view::npos) return {};
-    if (slash == 0) return path.substr(0, 1);  // a file directly in "/"
-    return path.substr(0, slash);
-}
+std::u16string_view DirectoryPart(std::u16string_view path) { return PathFindDirectory(path); }
 
 std::u16string_view NamePart(std::u16string_view path) {
-    const size_t slash = path.rfind(u'/');
-    return slash == std::u16string_view::npos ? path : path.substr(slash + 1);
+    const size_t rootLength = os::PathRootLength(path);
+    for (size_t i = path.size(); i > rootLength; --i) {
+        if (os::IsPathSeparator(path[i - 1])) return path.substr(i);
+    }
+    return path.substr(rootLength);
 }
 
 }  // namespace
@@ -136,7 +137,7 @@ int CompareRows(const QmRowKey& a, const QmRowKey& b, int column, bool ascending
 
 std::vector<size_t> OrderPathsForDisplay(std::span<const std::u16string_view> paths) {
     std::vector<int> groups(paths.size());
-    std::unordered_map<std::u16string_view, int> groupIds;
+    std::unordered_map<std::u16string_view, int, os::PathTextHasher, os::PathTextEquals> groupIds;
     for (size_t i = 0; i < paths.size(); ++i) {
         const auto [it, added] =
             groupIds.try_emplace(DirectoryPart(paths[i]), static_cast<int>(groupIds.size()) + 1);
