@@ -37,6 +37,9 @@ using ProcessId = pid_t;
 struct CliResult {
     int exitCode = -1;  // -1 when the program ended by a signal
     int signal = 0;     // always 0 on Windows, which has no signals
+    // Windows: the interrupt could not be sent (the test program has no
+    // console to send it through).
+    bool interruptFailed = false;
     std::string out;
     std::string err;
 };
@@ -47,6 +50,9 @@ struct CliOptions {
     // Send SIGINT (on Windows the console's Ctrl+Break) after this long.
     int interruptAfterMs = -1;
     bool readStdout = true;  // false: the pipe has no reader from the start (a broken pipe)
+#if defined(_WIN32)
+    bool noStdout = false;  // the child starts without a standard output handle
+#endif
 #if !defined(_WIN32)
     // Run in the child after its streams are in place, just before it
     // executes the program: only async-signal-safe calls belong here. A
@@ -255,7 +261,7 @@ inline CliResult RunProgram(const std::vector<std::string>& command, const CliOp
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = null;
-    startup.hStdOutput = outWrite;
+    startup.hStdOutput = options.noStdout ? nullptr : outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process{};
     const std::wstring cwd = detail::Wide(options.cwd);
@@ -282,8 +288,13 @@ inline CliResult RunProgram(const std::vector<std::string>& command, const CliOp
         if (options.eachRound) options.eachRound(process.dwProcessId);
         const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
         if (options.interruptAfterMs >= 0 && !interrupted && elapsed >= options.interruptAfterMs) {
-            GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, process.dwProcessId);
             interrupted = true;
+            if (!GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, process.dwProcessId)) {
+                // The run would go on to its end: the caller learns the
+                // interrupt never came instead of waiting for that.
+                result.interruptFailed = true;
+                TerminateProcess(process.hProcess, 255);
+            }
         }
         if (!killed && elapsed > 120000) {  // a hung program fails the test instead of hanging it
             TerminateProcess(process.hProcess, 255);
