@@ -77,11 +77,11 @@ protected:
     // Each test has its own settings home, so the saved algorithm of one run
     // is seen only by the runs of the same test.
     CliResult Run(const std::vector<std::string>& args, test::CliOptions options = {}) const {
-        options.env.emplace_back("XDG_CONFIG_HOME", (dir_ / "config").string());
-        if (options.cwd.empty()) options.cwd = dir_.path().string();
+        options.env.emplace_back("XDG_CONFIG_HOME", test::Utf8Path(dir_ / "config"));
+        if (options.cwd.empty()) options.cwd = test::Utf8Path(dir_.path());
         return RunCli(args, options);
     }
-    std::string P(std::string_view name) const { return (dir_ / name).make_preferred().string(); }
+    std::string P(std::string_view name) const { return test::Utf8Path((dir_ / name).make_preferred()); }
     test::TempDir dir_;
 };
 
@@ -232,7 +232,7 @@ TEST_F(CliTest, FailedFileIsReportedAndTheRestWritten) {
     // be opened for reading.
     dir_.Write("d/sock", "abc");
     const std::string socketPath = P("d/sock");
-    const HANDLE held = CreateFileW(fs::path(socketPath).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE held = CreateFileW(test::PathFromUtf8(socketPath).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     const CliResult r = Run({"hash", "-a", "crc32", "-o", "d/l.txt", "d"});
     CloseHandle(held);

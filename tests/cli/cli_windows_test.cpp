@@ -31,7 +31,7 @@ std::string SystemText(uint32_t code) {
 class CliWindowsTest : public ::testing::Test {
 protected:
     CliResult Run(const std::vector<std::string>& args, test::CliOptions options = {}) const {
-        if (options.cwd.empty()) options.cwd = dir_.path().string();
+        if (options.cwd.empty()) options.cwd = test::Utf8Path(dir_.path());
         return test::RunCli(args, options);
     }
     test::TempDir dir_;
@@ -71,7 +71,8 @@ TEST_F(CliWindowsTest, ArgumentsInUtf16WithEitherSeparator) {
     CliResult r = Run({"hash", "-a", "crc32", "目录/子目录\\文件.bin", "目录\\其他.bin"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     const std::string crc(kAbcCrc32);
-    EXPECT_EQ(r.out, "; Hash: CRC32\r\n\r\n" + crc + "\t\t其他.bin\r\n" + crc + "\t\t子目录\\文件.bin\r\n");
+    // Grouped by folder in the order of the inputs.
+    EXPECT_EQ(r.out, "; Hash: CRC32\r\n\r\n" + crc + "\t\t子目录\\文件.bin\r\n" + crc + "\t\t其他.bin\r\n");
 
     r = Run({"hash", "-a", "crc32", "-o", "目录/列表.txt", "目录"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -109,7 +110,7 @@ TEST_F(CliWindowsTest, PathsBeyondTheOldLengthLimit) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "; Hash: CRC32\r\n\r\n" + crc + "\t\tf.bin\r\n");
 
-    const std::string absolute = (dir_.path() / relative).make_preferred().string();
+    const std::string absolute = test::Utf8Path((dir_.path() / relative).make_preferred());
     r = Run({"hash", "-a", "crc32", "-o", absolute + "\\l.sfv", "--format=sfv", absolute});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     r = Run({"verify", absolute + "\\l.sfv"});
