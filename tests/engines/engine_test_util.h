@@ -1,10 +1,16 @@
 // Helpers shared by the engine tests: reproducible data, hex, digests made
-// by the library's one-shot functions (an oracle independent of our code),
-// and feeding an engine in pieces.
+// by the system's own one-shot functions (an oracle independent of our
+// code: the cryptographic library on Linux, CryptoAPI in a key-less context
+// on Windows), and feeding an engine in pieces.
 #pragma once
 
+#if defined(_WIN32)
+#include <windows.h>
+#include <wincrypt.h>
+#else
 #include <openssl/evp.h>
 #include <openssl/provider.h>
+#endif
 
 #include <cstdint>
 #include <memory>
@@ -50,9 +56,37 @@ inline std::string DigestHex(CQmHashObject& engine, std::string_view data, const
     return Hex(digest, size);
 }
 
-// The library's digest of `data` ("SHA1", "MD5", "SHA256", "MD4", ...), in a
-// library context of the test's own with the legacy provider where asked
-// for. Empty when the library lacks the algorithm.
+// The system's digest of `data` ("SHA1", "MD5", "SHA256", "MD4", ...), in a
+// context of the test's own (with the library's legacy provider where asked
+// for). Empty when the system lacks the algorithm.
+#if defined(_WIN32)
+inline std::string ReferenceHex(const char* name, std::string_view data) {
+    const std::string_view n(name);
+    const ALG_ID id = n == "MD2"      ? CALG_MD2
+                      : n == "MD4"    ? CALG_MD4
+                      : n == "MD5"    ? CALG_MD5
+                      : n == "SHA1"   ? CALG_SHA1
+                      : n == "SHA256" ? CALG_SHA_256
+                      : n == "SHA384" ? CALG_SHA_384
+                      : n == "SHA512" ? CALG_SHA_512
+                                      : 0;
+    HCRYPTPROV provider = 0;
+    if (id == 0 || !CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) return {};
+    std::string hex;
+    HCRYPTHASH hash = 0;
+    if (CryptCreateHash(provider, id, 0, 0, &hash)) {
+        BYTE digest[64];
+        DWORD size = sizeof digest;
+        if (CryptHashData(hash, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()), 0) &&
+            CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0)) {
+            hex = Hex(digest, size);
+        }
+        CryptDestroyHash(hash);
+    }
+    CryptReleaseContext(provider, 0);
+    return hex;
+}
+#else
 inline std::string ReferenceHex(const char* name, std::string_view data) {
     struct Context {
         OSSL_LIB_CTX* ctx = OSSL_LIB_CTX_new();
@@ -73,5 +107,6 @@ inline std::string ReferenceHex(const char* name, std::string_view data) {
     EVP_MD_free(md);
     return ok ? Hex(digest, size) : std::string();
 }
+#endif
 
 }  // namespace qm::test

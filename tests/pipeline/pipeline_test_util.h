@@ -1,7 +1,12 @@
 // Helpers shared by the pipeline tests.
 #pragma once
 
+#if defined(_WIN32)
+#include <windows.h>
+#include <wincrypt.h>
+#else
 #include <openssl/evp.h>
+#endif
 
 #include <chrono>
 #include <condition_variable>
@@ -77,7 +82,29 @@ inline void WriteFile(const std::filesystem::path& file, std::string_view bytes)
     std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-// The digest by OpenSSL ("MD5", "SHA1"), to compare the pipeline's with.
+// The system's digest ("MD5", "SHA1"), to compare the pipeline's with.
+#if defined(_WIN32)
+inline std::vector<uint8_t> ReferenceDigest(const char* algorithm, std::string_view data) {
+    const ALG_ID id = std::string_view(algorithm) == "MD5" ? CALG_MD5 : CALG_SHA1;
+    std::vector<uint8_t> digest(64);
+    DWORD size = 0;
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    if (CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+        if (CryptCreateHash(provider, id, 0, 0, &hash)) {
+            size = static_cast<DWORD>(digest.size());
+            if (!CryptHashData(hash, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()), 0) ||
+                !CryptGetHashParam(hash, HP_HASHVAL, digest.data(), &size, 0)) {
+                size = 0;
+            }
+            CryptDestroyHash(hash);
+        }
+        CryptReleaseContext(provider, 0);
+    }
+    digest.resize(size);
+    return digest;
+}
+#else
 inline std::vector<uint8_t> ReferenceDigest(const char* algorithm, std::string_view data) {
     std::vector<uint8_t> digest(EVP_MAX_MD_SIZE);
     unsigned int size = 0;
@@ -85,5 +112,6 @@ inline std::vector<uint8_t> ReferenceDigest(const char* algorithm, std::string_v
     digest.resize(size);
     return digest;
 }
+#endif
 
 }  // namespace qm::test
