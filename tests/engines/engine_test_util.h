@@ -7,6 +7,9 @@
 #if defined(_WIN32)
 #include <windows.h>
 #include <wincrypt.h>
+// The window-class macro would rename the catalogue's RegisterClass in the
+// tests that include this after the catalogue's header.
+#undef RegisterClass
 #else
 #include <openssl/evp.h>
 #include <openssl/provider.h>
