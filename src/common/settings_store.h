@@ -17,8 +17,14 @@ namespace qm {
 
 // Access masks as callers pass them: KEY_READ opens an existing key for
 // reading; any other mask opens or creates the key for reading and writing.
+// A Windows source that included <windows.h> first has them as the system's
+// macros, with the same values.
+#ifndef KEY_READ
 inline constexpr uint32_t KEY_READ = os::kSettingsRead;
+#endif
+#ifndef KEY_WRITE
 inline constexpr uint32_t KEY_WRITE = os::kSettingsWrite;
+#endif
 
 using CQmSettingsKey = os::SettingsKey;
 

@@ -31,7 +31,7 @@ bool CQmThreadObj::Start() {
         thread_ = std::thread(&CQmThreadObj::ThreadProc, this);
     } catch (const std::system_error& e) {
         finished_.Set();
-        SetLastErrorText(static_cast<uint32_t>(e.code().value()), u"启动线程(ID=%u)失败", threadNumber_);
+        SetLastErrorText(os::ThreadErrorCode(e), u"启动线程(ID=%u)失败", threadNumber_);
         return false;
     }
     return true;
@@ -62,7 +62,7 @@ bool CQmThreadObj::Stop(bool signal, uint32_t timeoutMs, bool /*terminate*/) {
     try {
         thread_.join();
     } catch (const std::system_error& e) {
-        SetLastErrorText(static_cast<uint32_t>(e.code().value()), u"终止线程时等待线程退出失败");
+        SetLastErrorText(os::ThreadErrorCode(e), u"终止线程时等待线程退出失败");
         return false;
     }
     threadId_.store(0, std::memory_order_release);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <system_error>
 
 namespace qm::os {
 
@@ -13,5 +14,10 @@ uint32_t CurrentThreadId();
 // ASCII, at most 15 characters. A courtesy: failure is silent (Windows
 // before 10 has no thread names at all).
 void SetCurrentThreadName(const char* name);
+
+// The system error code for a failure std::thread reports (starting or
+// joining a thread): its codes are errno values on every system, which the
+// error record would read as Win32 codes on Windows.
+uint32_t ThreadErrorCode(const std::system_error& error);
 
 }  // namespace qm::os

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cerrno>
 #include <string>
 
 namespace qm::os {
@@ -28,6 +29,17 @@ void SetCurrentThreadName(const char* name) {
     std::wstring wide;
     for (const char* p = name; *p; ++p) wide += static_cast<wchar_t>(static_cast<unsigned char>(*p));
     setDescription(GetCurrentThread(), wide.c_str());
+}
+
+uint32_t ThreadErrorCode(const std::system_error& error) {
+    switch (error.code().value()) {
+        case EAGAIN:
+        case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+        case EDEADLK: return ERROR_POSSIBLE_DEADLOCK;
+        case ESRCH: return ERROR_INVALID_HANDLE;
+        case EINVAL: return ERROR_INVALID_PARAMETER;
+        default: return ERROR_INVALID_FUNCTION;
+    }
 }
 
 }  // namespace qm::os
