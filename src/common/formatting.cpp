@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "common/os/calendar_time.h"
 #include "common/text_format.h"
 
 namespace qm {
@@ -24,12 +25,10 @@ struct timespec TimespecFromFileTime(uint64_t fileTime) {
 }
 
 std::u16string FormatFileTime(uint64_t fileTime, bool toLocal) {
-    const time_t seconds = TimespecFromFileTime(fileTime).tv_sec;
-    struct tm fields {};
-    if ((toLocal ? localtime_r(&seconds, &fields) : gmtime_r(&seconds, &fields)) == nullptr) return {};
-    const int64_t year = static_cast<int64_t>(fields.tm_year) + 1900;
-    return FormatText(u"%s%u-%02u-%02u %02u:%02u:%02u%s", u"", year, fields.tm_mon + 1, fields.tm_mday,
-                      fields.tm_hour, fields.tm_min, fields.tm_sec, u"");
+    os::CalendarTime fields;
+    if (!os::SplitFileTime(fileTime, toLocal, fields)) return {};
+    return FormatText(u"%s%u-%02u-%02u %02u:%02u:%02u%s", u"", fields.year, fields.month, fields.day, fields.hour,
+                      fields.minute, fields.second, u"");
 }
 
 std::u16string FormatDuration(uint64_t seconds) {

@@ -1,13 +1,9 @@
 #include "common/path_util.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <vector>
 
+#include "common/os/file.h"
 #include "common/os/path_rules.h"
-#include "common/utf.h"
 
 namespace qm {
 
@@ -148,27 +144,21 @@ bool PathIsSameRoot(std::u16string_view a, std::u16string_view b) {
 
 bool PathFileExists(std::u16string_view path) {
     if (path.empty()) return false;
-    struct stat st;
-    return ::stat(PathToOs(path).c_str(), &st) == 0;
+    os::FileAttributes attributes;
+    return os::GetPathAttributes(path, attributes);
 }
 
 bool PathIsDirectory(std::u16string_view path) {
     if (path.empty()) return false;
-    struct stat st;
-    return ::stat(PathToOs(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    os::FileAttributes attributes;
+    return os::GetPathAttributes(path, attributes) && attributes.kind == os::FileKind::Directory;
 }
 
 std::u16string MakeAbsolute(std::u16string_view path) {
     if (!PathIsRelative(path)) return NormalizePath(path);
-    std::vector<char> buffer(4096);
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE) return NormalizePath(path);
-        buffer.resize(buffer.size() * 2);
-    }
-    // Linux reports an unreachable directory as "(unreachable)/...": not a
-    // path to build on.
-    if (buffer[0] != '/') return NormalizePath(path);
-    return PathCombine(PathFromOs(buffer.data()), path);
+    const std::u16string current = os::GetCurrentDirectoryPath();
+    if (current.empty()) return NormalizePath(path);
+    return PathCombine(current, path);
 }
 
 }  // namespace qm

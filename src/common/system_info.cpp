@@ -1,31 +1,14 @@
 #include "common/system_info.h"
 
-#include <unistd.h>
-
-#include <ctime>
 #include <string>
 
-#include "common/utf.h"
+#include "common/os/clock.h"
+#include "common/os/file.h"
 
 namespace qm {
 
-uint64_t QueryTickCount64() {
-    struct timespec now {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
-}
+uint64_t QueryTickCount64() { return os::QueryTickCount64(); }
 
-std::u16string GetProgramPath() {
-    std::string buffer(256, '\0');
-    for (;;) {
-        const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-        if (n < 0) return {};
-        if (static_cast<size_t>(n) < buffer.size()) {
-            buffer.resize(static_cast<size_t>(n));
-            return PathFromOs(buffer);
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-}
+std::u16string GetProgramPath() { return os::GetProgramPath(); }
 
 }  // namespace qm

@@ -1,15 +1,12 @@
 // Items of the hash document.
 #include "document/quorvia_item.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #include "common/error_record.h"
 #include "common/formatting.h"
-#include "common/utf.h"
+#include "common/os/file.h"
 #include "document/quorvia_doc.h"
 #include "engines/hash_text.h"
 
@@ -33,13 +30,13 @@ std::unique_ptr<CQmQuorviaItem> CQmQuorviaItem::CreateItem(std::u16string_view p
                                                            uint64_t lastWriteTime) {
     auto item = std::make_unique<CQmQuorviaItem>(std::u16string(path));
     if (size == kUnknownFileSize || lastWriteTime == 0) {
-        struct stat st;
-        if (::stat(PathToOs(path).c_str(), &st) != 0) {
-            item->SetError(SetLastErrorText(static_cast<uint32_t>(errno), u"获取文件属性失败"));
+        os::FileAttributes attributes;
+        if (!os::GetPathAttributes(path, attributes)) {
+            item->SetError(SetLastErrorText(0, u"获取文件属性失败"));
             if (size == kUnknownFileSize) size = 0;
         } else {
-            if (size == kUnknownFileSize) size = static_cast<uint64_t>(st.st_size);
-            if (lastWriteTime == 0) lastWriteTime = FileTimeFromTimespec(st.st_mtim);
+            if (size == kUnknownFileSize) size = attributes.size;
+            if (lastWriteTime == 0) lastWriteTime = attributes.lastWriteTime;
         }
     }
     item->SetLastWriteTime(lastWriteTime);
@@ -49,10 +46,10 @@ std::unique_ptr<CQmQuorviaItem> CQmQuorviaItem::CreateItem(std::u16string_view p
     return item;
 }
 
-int CQmQuorviaItem::Open() {
+QmFileHandle CQmQuorviaItem::Open() {
     const uint64_t known = GetLength();
-    struct stat st;
-    const int fd = OpenRange(0, &st);
+    os::FileAttributes attributes;
+    const QmFileHandle fd = OpenRange(0, &attributes);
     if (fd == kInvalidHandle) return fd;
 
     const uint64_t current = GetLength();
@@ -60,7 +57,7 @@ int CQmQuorviaItem::Open() {
         GetQuorviaDoc().AdjustTotals(this, known - current);
         SetChanged(true);
     }
-    const uint64_t time = FileTimeFromTimespec(st.st_mtim);
+    const uint64_t time = attributes.lastWriteTime;
     if (time != GetLastWriteTime()) {
         SetLastWriteTime(time);
         SetChanged(true);

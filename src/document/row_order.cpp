@@ -1,8 +1,6 @@
 // The row comparison of the file list (see row_order.h).
 #include "document/row_order.h"
 
-#include <unicode/ucol.h>
-
 #include <algorithm>
 #include <clocale>
 #include <limits>
@@ -42,26 +40,6 @@ int CompareFoldedCodeUnits(std::u16string_view a, std::u16string_view b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
-UCollator* OpenCollator(const char* locale) {
-    UErrorCode status = U_ZERO_ERROR;
-    UCollator* collator = ucol_open(locale, &status);
-    if (U_FAILURE(status)) {
-        if (collator) ucol_close(collator);
-        collator = nullptr;
-    }
-    if (!collator && locale && *locale) {
-        status = U_ZERO_ERROR;
-        collator = ucol_open("", &status);
-        if (U_FAILURE(status)) {
-            if (collator) ucol_close(collator);
-            collator = nullptr;
-        }
-    }
-    // Secondary strength: letters and accents count, letter case does not.
-    if (collator) ucol_setStrength(collator, UCOL_SECONDARY);
-    return collator;
-}
-
 std::u16string_view DirectoryPart(std::u16string_view path) { return PathFindDirectory(path); }
 
 std::u16string_view NamePart(std::u16string_view path) {
@@ -82,19 +60,14 @@ bool GetLeadingRowNumber(std::u16string_view text, int64_t& number) {
     return true;
 }
 
-void CQmRowCollator::Closer::operator()(UCollator* collator) const { ucol_close(collator); }
-
-CQmRowCollator::CQmRowCollator(const char* locale) : collator_(OpenCollator(locale ? locale : "")) {}
+CQmRowCollator::CQmRowCollator(const char* locale) : collation_(locale ? locale : "") {}
 
 CQmRowCollator::~CQmRowCollator() = default;
 
 int CQmRowCollator::Compare(std::u16string_view a, std::u16string_view b) const {
-    constexpr size_t kMaxLength = static_cast<size_t>(std::numeric_limits<int32_t>::max());
-    if (!collator_ || a.size() > kMaxLength || b.size() > kMaxLength) return CompareFoldedCodeUnits(a, b);
-    const UCollationResult result =
-        ucol_strcoll(collator_.get(), a.data(), static_cast<int32_t>(a.size()), b.data(),
-                     static_cast<int32_t>(b.size()));
-    return result == UCOL_LESS ? -1 : (result == UCOL_GREATER ? 1 : 0);
+    bool ok = false;
+    const int result = collation_.Compare(a, b, ok);
+    return ok ? result : CompareFoldedCodeUnits(a, b);
 }
 
 std::string IcuLocaleFromPosix(std::string_view posixName) {

@@ -1,11 +1,9 @@
 // The checks of a new task's inputs (see task_paths.h).
 #include "document/task_paths.h"
 
-#include <sys/stat.h>
-
+#include "common/os/file.h"
 #include "common/os/path_rules.h"
 #include "common/path_util.h"
-#include "common/utf.h"
 
 namespace qm {
 
@@ -72,11 +70,11 @@ QmTaskPathCheck CheckTaskPaths(std::span<const std::u16string> paths) {
         return result;
     }
     for (size_t i = 0; i < paths.size(); ++i) {
-        struct stat st {};
-        if (paths[i].empty() || ::stat(PathToOs(paths[i]).c_str(), &st) != 0) {
+        os::FileAttributes attributes;
+        if (paths[i].empty() || !os::GetPathAttributes(paths[i], attributes)) {
             result.missing.push_back(i);
         } else if (result.missing.empty()) {
-            result.chosen.push_back({paths[i], S_ISDIR(st.st_mode)});
+            result.chosen.push_back({paths[i], attributes.kind == os::FileKind::Directory});
         }
     }
     if (!result.missing.empty()) {

@@ -2,17 +2,12 @@
 // the hash text of a digest.
 #include "engines/hash_object.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <memory>
 
 #include "common/error_record.h"
-#include "common/unique_fd.h"
-#include "common/utf.h"
+#include "common/os/error_codes.h"
+#include "common/os/file.h"
 #include "document/encoding.h"
 #include "engines/hash_text.h"
 
@@ -22,42 +17,41 @@ namespace {
 constexpr char16_t kOpenFailed[] = u"计算文件校验时打开文件失败";
 constexpr char16_t kReadFailed[] = u"计算文件校验时读取文件失败";
 
-// Size of what `fd` refers to: the length of a regular file, the end offset
-// of anything seekable, 0 otherwise. Directories are refused the way the
-// platform refuses to open them as files.
-bool GetInputSize(int fd, uint64_t& size) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return false;
-    if (S_ISDIR(st.st_mode)) {
-        errno = EISDIR;
+// Size of what `handle` refers to: the length of a regular file, the end
+// offset of anything seekable, 0 otherwise. Directories are refused the way
+// the platform refuses to open them as files.
+bool GetInputSize(os::FileHandle handle, uint64_t& size) {
+    os::FileAttributes attributes;
+    if (!os::GetHandleAttributes(handle, attributes)) return false;
+    if (attributes.kind == os::FileKind::Directory) {
+        os::SetLastErrorCode(os::kErrorIsDirectory);
         return false;
     }
-    if (S_ISREG(st.st_mode)) {
-        size = static_cast<uint64_t>(st.st_size);
+    if (attributes.kind == os::FileKind::Regular) {
+        size = attributes.size;
         return true;
     }
-    const off_t end = ::lseek(fd, 0, SEEK_END);
-    if (end <= 0 || ::lseek(fd, 0, SEEK_SET) != 0) {
+    uint64_t end = 0;
+    if (!os::SeekFile(handle, 0, os::SeekOrigin::End, &end) || end == 0 ||
+        !os::SeekFile(handle, 0, os::SeekOrigin::Begin)) {
         size = 0;
         return true;
     }
-    size = static_cast<uint64_t>(end);
+    size = end;
     return true;
 }
 
 }  // namespace
 
 bool CQmHashObject::HashFile(std::u16string_view path, uint64_t maxBytes, uint8_t* digest) {
-    const std::string osPath = PathToOs(path);
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; reads from
-    // regular files and disks are not affected by it.
-    UniqueFd fd(::open(osPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    // Opening a FIFO does not wait for a writer (os/file.h).
+    os::UniqueFile fd = os::OpenForReading(path);
     uint64_t size = 0;
     if (!fd || !GetInputSize(fd.get(), size)) {
         SetLastErrorText(0, kOpenFailed);
         return false;
     }
-    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    os::AdviseSequentialRead(fd.get());
 
     // Init before the first read, as an empty file still needs Init and Final.
     if (!Init()) return false;
@@ -66,9 +60,8 @@ bool CQmHashObject::HashFile(std::u16string_view path, uint64_t maxBytes, uint8_
         const auto buffer = std::make_unique_for_overwrite<uint8_t[]>(QM_HASH_FILE_BLOCK);
         while (remaining > 0) {
             const size_t want = static_cast<size_t>(std::min<uint64_t>(remaining, QM_HASH_FILE_BLOCK));
-            const ssize_t got = ::read(fd.get(), buffer.get(), want);
+            const int64_t got = os::ReadFileData(fd.get(), buffer.get(), want);
             if (got < 0) {
-                if (errno == EINTR) continue;
                 SetLastErrorText(0, kReadFailed);
                 return false;
             }
@@ -108,7 +101,7 @@ void CQmHashObject::GetHashText(const uint8_t* digest, std::u16string& text) {
 bool CQmHashObject::FormatHashText(const uint8_t* digest, char16_t* buffer, size_t bufferChars) {
     const size_t size = GetHashSize();
     if (bufferChars <= 2 * size) {
-        SetErrorText(ENOBUFS, u"获取哈希值文本失败:缓冲区不足。");
+        SetErrorText(os::kErrorBufferTooSmall, u"获取哈希值文本失败:缓冲区不足。");
         if (bufferChars > 0) buffer[0] = u'\0';
         return false;
     }

@@ -1,16 +1,11 @@
 // Opening a byte range of a file or block device for sequential reading.
 #include "input/io_object.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <string>
 
 #include "common/error_record.h"
-#include "common/utf.h"
+#include "common/os/error_codes.h"
 #include "input/disk_mgr.h"
 
 namespace qm {
@@ -22,78 +17,63 @@ constexpr uint64_t kSequentialAdviceMinimum = 0x100000;
 
 }  // namespace
 
-bool IsDevicePath(std::u16string_view path) {
-    if (!path.starts_with(u"/dev/")) return false;
-    struct stat st;
-    return ::stat(PathToOs(path).c_str(), &st) == 0 && S_ISBLK(st.st_mode);
-}
-
-uint64_t GetHandleSize(int fd, bool isDevice, const struct stat& st) {
-    // A block device reports no size in its attributes, whatever path it
-    // was reached by.
-    if (isDevice || S_ISBLK(st.st_mode)) {
+uint64_t GetHandleSize(QmFileHandle handle, bool isDevice, const os::FileAttributes& attributes) {
+    // A disk reports no size in its attributes, whatever path it was reached
+    // by.
+    if (isDevice || attributes.kind == os::FileKind::Disk) {
         CQmPhysicalDiskMgr disk;
-        disk.Attach(fd, u"");
+        disk.Attach(handle, u"");
         const uint64_t size = disk.GetDiskSize();
         disk.Detach();
         return size;
     }
-    if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return static_cast<uint64_t>(st.st_size);
-    // Pipes and sockets have no size (ESPIPE); character devices have the
-    // size their end offset says.
-    const off_t end = ::lseek(fd, 0, SEEK_END);
-    if (end < 0 || ::lseek(fd, 0, SEEK_SET) < 0) {
-        SetLastErrorText(static_cast<uint32_t>(errno), u"获取文件大小失败");
+    if (attributes.kind == os::FileKind::Regular || attributes.kind == os::FileKind::Directory) return attributes.size;
+    // Pipes and sockets have no size (they refuse the seek); character
+    // devices have the size their end offset says.
+    uint64_t end = 0;
+    if (!os::SeekFile(handle, 0, os::SeekOrigin::End, &end) || !os::SeekFile(handle, 0, os::SeekOrigin::Begin)) {
+        SetLastErrorText(0, u"获取文件大小失败");
         return kInvalidSize;
     }
-    return static_cast<uint64_t>(end);
+    return end;
 }
 
-int CQmIoObject::Open() { return OpenRange(GetLength()); }
+QmFileHandle CQmIoObject::Open() { return OpenRange(GetLength()); }
 
-int CQmIoObject::OpenRange(uint64_t length, struct stat* attributes) {
+QmFileHandle CQmIoObject::OpenRange(uint64_t length, os::FileAttributes* attributes) {
     if (fd_.valid()) return fd_.get();
 
     const bool isDevice = IsDevicePath(path_);
     const std::u16string_view word = isDevice ? kDeviceWord : kFileWord;
     const uint64_t start = GetOffset();
 
-    // O_NONBLOCK keeps a named pipe without a writer from blocking the
-    // reader for good; only regular files and disks are read, and on them it
-    // changes nothing, so it stays set.
-    const std::string osPath = PathToOs(path_);
-    int rawFd;
-    do {
-        rawFd = ::open(osPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    } while (rawFd < 0 && errno == EINTR);
-    UniqueFd fd(rawFd);
+    os::UniqueFile fd = os::OpenForReading(path_);
     bool ok = fd.valid();
     if (!ok) {
-        SetLastErrorText(static_cast<uint32_t>(errno), u"打开%s失败", word);
+        SetLastErrorText(0, u"打开%s失败", word);
     } else {
-        struct stat st{};
+        os::FileAttributes st;
         uint64_t size = kInvalidSize;
-        if (::fstat(fd.get(), &st) != 0) {
-            SetLastErrorText(static_cast<uint32_t>(errno), u"获取文件大小失败");
-        } else if (S_ISDIR(st.st_mode)) {
+        if (!os::GetHandleAttributes(fd.get(), st)) {
+            SetLastErrorText(0, u"获取文件大小失败");
+        } else if (st.kind == os::FileKind::Directory) {
             // Whatever size the file system gives a directory (some give 0),
             // it has no bytes of its own to hash.
-            SetLastErrorText(EISDIR, u"打开%s失败", word);
-        } else if (!S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode)) {
+            SetLastErrorText(os::kErrorIsDirectory, u"打开%s失败", word);
+        } else if (st.kind != os::FileKind::Regular && st.kind != os::FileKind::Disk && !isDevice) {
             // A character device, pipe or socket has no fixed content: one
             // never ends (/dev/zero), others give different bytes each time
             // or report no size, so no digest of one could be checked again.
-            SetErrorText(ENODEV, u"打开%s失败:不支持的文件类型。", word);
+            SetErrorText(os::kErrorUnsupportedFileKind, u"打开%s失败:不支持的文件类型。", word);
         } else {
             size = GetHandleSize(fd.get(), isDevice, st);
             // A file that one read takes whole gains nothing from read-ahead advice.
-            if (size != kInvalidSize && size > kSequentialAdviceMinimum)
-                ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+            if (size != kInvalidSize && size > kSequentialAdviceMinimum) os::AdviseSequentialRead(fd.get());
             if (attributes) *attributes = st;
         }
         // Files of /proc and some of /sys report a size of 0 but have
         // content: a whole regular file of size 0 is read to its end.
-        readsToEnd_ = size == 0 && start == 0 && length == 0 && S_ISREG(st.st_mode);
+        readsToEnd_ = size == 0 && start == 0 && length == 0 && st.kind == os::FileKind::Regular && !isDevice;
         if (size == kInvalidSize) {
             ok = false;
         } else if (start > size || (length != 0 && length > size - start)) {
@@ -101,8 +81,8 @@ int CQmIoObject::OpenRange(uint64_t length, struct stat* attributes) {
             ok = false;
         } else {
             if (length == 0) length = size - start;
-            if (start != 0 && ::lseek(fd.get(), static_cast<off_t>(start), SEEK_SET) < 0) {
-                SetLastErrorText(static_cast<uint32_t>(errno), u"设置读取偏移失败");
+            if (start != 0 && !os::SeekFile(fd.get(), static_cast<int64_t>(start), os::SeekOrigin::Begin)) {
+                SetLastErrorText(0, u"设置读取偏移失败");
                 ok = false;
             }
         }

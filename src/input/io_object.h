@@ -9,7 +9,7 @@
 //
 //   field            written by                        read by
 //   path             owner, only while no run          anyone
-//   file descriptor  reader (Open / CloseFile)         reader
+//   file handle      reader (Open / CloseFile)         reader
 //   reads-to-end     reader (Open)                     reader
 //   error text       reader (Open failure, read        UI, after IsProcessed()
 //                    failure, "用户已取消")               returned true
@@ -30,8 +30,6 @@
 // read it only after IsProcessed() returned true, or while no run is active.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -39,12 +37,14 @@
 #include <string>
 #include <string_view>
 
-#include "common/unique_fd.h"
+#include "common/os/file.h"
 
 namespace qm {
 
-// An invalid file descriptor: what a failed Open returns.
-inline constexpr int kInvalidHandle = -1;
+// The handle of an open input: a file descriptor, or a Windows HANDLE.
+using QmFileHandle = os::FileHandle;
+// An invalid handle: what a failed Open returns.
+inline const QmFileHandle kInvalidHandle = os::kInvalidFileHandle;
 
 // A start offset or length of all ones passed to SetRange keeps that field.
 inline constexpr uint64_t kKeepRangeValue = ~uint64_t{0};
@@ -57,12 +57,13 @@ inline constexpr size_t kMaxDigestSize = 64;
 // The size of an open input: for a block device the disk manager's size, for
 // anything else the file size. All ones on failure, with the text recorded
 // ("获取文件大小失败" with the system's description, or the disk manager's).
-// `st` holds the attributes the caller has already taken with fstat.
-uint64_t GetHandleSize(int fd, bool isDevice, const struct stat& st);
+// `attributes` are those the caller has already taken of the open handle.
+uint64_t GetHandleSize(QmFileHandle handle, bool isDevice, const os::FileAttributes& attributes);
 
-// True when `path` names a block device under /dev/; such inputs are called
-// "磁盘" in messages, every other input "文件".
-bool IsDevicePath(std::u16string_view path);
+// True when `path` names a disk (a block device under /dev/, a Windows device
+// path \\.\...); such inputs are called "磁盘" in messages, every other
+// input "文件".
+using os::IsDevicePath;
 
 class CQmIoObject {
 public:
@@ -75,14 +76,14 @@ public:
 
     // Opens the input for sequential reading, settles a length of 0 to "up to
     // the end", checks the range against the input's size and positions the
-    // descriptor at the start offset. Only regular files and block devices
-    // open: a directory fails with the system's EISDIR text, any other kind
+    // handle at the start offset. Only regular files and disks
+    // open: a directory fails with the system's is-a-directory text, any other kind
     // with "打开文件失败:不支持的文件类型。". A whole regular file whose size
-    // reads 0 is to be read to its end (ReadsToEnd). Returns the descriptor, or
+    // reads 0 is to be read to its end (ReadsToEnd). Returns the handle, or
     // kInvalidHandle after recording the reason in the calling thread's error
     // record, copying it into the error text and setting updated and
-    // processed. An object that is already open returns its descriptor.
-    virtual int Open();
+    // processed. An object that is already open returns its handle.
+    virtual QmFileHandle Open();
     // Closes the file, empties the path, zeroes the digest, clears processed
     // and sets start and length to 0. has-hash, the error text and the other
     // flags stay.
@@ -96,8 +97,8 @@ public:
     virtual ~CQmIoObject() = default;
 
     void CloseFile();
-    // The open descriptor (kInvalidHandle when closed); the reader reads it.
-    int GetHandle() const { return fd_.get(); }
+    // The open handle (kInvalidHandle when closed); the reader reads it.
+    QmFileHandle GetHandle() const { return fd_.get(); }
     // True after an Open of a whole regular file that reported size 0:
     // such files (those of /proc, some of /sys) may still have content, so
     // the reader reads until the end and settles the length to what it read.
@@ -128,8 +129,8 @@ protected:
     // The open of slot 0 with the length to settle given explicitly, so that a
     // derived Open can refresh the length without the field passing through
     // 0 where another thread could see it. `attributes`, when given,
-    // receives the open input's attributes (one fstat serves both).
-    int OpenRange(uint64_t length, struct stat* attributes = nullptr);
+    // receives the open input's attributes (one query serves both).
+    QmFileHandle OpenRange(uint64_t length, os::FileAttributes* attributes = nullptr);
     // Copies `size` bytes (zeros when `bytes` is null) into `target` and sets
     // updated; more than 64 bytes records the failure and stores nothing. The
     // has-hash flag is left to the caller.
@@ -139,8 +140,8 @@ protected:
 
 private:
     std::u16string path_;
-    UniqueFd fd_;
-    bool readsToEnd_ = false;  // reader only, like the descriptor
+    os::UniqueFile fd_;
+    bool readsToEnd_ = false;  // reader only, like the handle
     std::u16string error_;
     std::atomic<bool> hasHash_{false};
     std::array<uint8_t, kMaxDigestSize> digest_{};

@@ -1,19 +1,13 @@
 #include "pipeline/enum_thread.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <numeric>
 #include <vector>
 
 #include "common/error_record.h"
-
-#include "common/formatting.h"
-#include "common/utf.h"
+#include "common/os/directory.h"
+#include "common/os/path_rules.h"
 #include "document/quorvia_doc.h"
 #include "document/row_sort_keys.h"
 
@@ -23,15 +17,11 @@ namespace {
 
 using Batch = std::vector<QuorviaItemPtr>;
 
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
 std::u16string JoinName(const std::u16string& dir, std::u16string_view name) {
     std::u16string path;
     path.reserve(dir.size() + 1 + name.size());
     path = dir;
-    if (path.empty() || path.back() != u'/') path += u'/';
+    if (path.empty() || !os::IsPathSeparator(path.back())) path += os::kPathSeparator;
     path += name;
     return path;
 }
@@ -86,51 +76,33 @@ void CQmEnumFileThread::AppendFailedDirectory(const std::u16string& path, std::u
 }
 
 void CQmEnumFileThread::ListDirectory(const PendingEntry& entry, bool recurse, Batch& batch) {
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(PathToOs(entry.path).c_str()));
-    if (!dir) {
-        AppendFailedDirectory(entry.path, SetLastErrorText(static_cast<uint32_t>(errno), u"打开目录失败"), batch);
+    os::DirectoryListing listing;
+    if (!listing.Open(entry.path)) {
+        AppendFailedDirectory(entry.path, SetLastErrorText(0, u"打开目录失败"), batch);
         return;
     }
-    const int dirFd = ::dirfd(dir.get());
-    struct stat self;
-    if (::fstat(dirFd, &self) != 0) {
-        AppendFailedDirectory(entry.path, SetLastErrorText(static_cast<uint32_t>(errno), u"打开目录失败"), batch);
-        return;
-    }
+    const os::FileIdentity self = listing.Identity();
     for (const Ancestor* above = entry.ancestors.get(); above; above = above->parent.get()) {
-        if (above->device == self.st_dev && above->inode == self.st_ino) return;  // a link back up
+        if (above->identity == self) return;  // a link back up
     }
 
-    // The entries are put in name order before they are queued: readdir
-    // returns them in the file system's own order, which would scatter a
+    // The entries are put in name order before they are queued: the system
+    // lists them in the file system's own order, which would scatter a
     // tree's folders and files in the list and in every saved list.
     struct Found {
         std::u16string name;
         bool isDirectory;
-        bool known;
         uint64_t size;
         uint64_t time;
     };
     std::vector<Found> found;
-    int readError = 0;
-    for (;;) {
-        errno = 0;
-        const dirent* next = ::readdir(dir.get());
-        if (!next) {
-            readError = errno;
-            break;
-        }
-        const std::string_view name(next->d_name);
-        if (name != "." && name != "..") {
-            struct stat st;
-            // Links are followed: a link to a directory is listed as one.
-            const bool known = ::fstatat(dirFd, next->d_name, &st, 0) == 0;
-            const bool isDirectory = known ? S_ISDIR(st.st_mode) : next->d_type == DT_DIR;
-            found.push_back({PathFromOs(name), isDirectory, known, known ? static_cast<uint64_t>(st.st_size) : kUnknownFileSize,
-                             known ? FileTimeFromTimespec(st.st_mtim) : 0});
-        }
+    os::DirectoryEntry next;
+    while (listing.Next(next)) {
+        found.push_back({std::move(next.name), next.isDirectory, next.known ? next.size : kUnknownFileSize,
+                         next.known ? next.lastWriteTime : 0});
         if (IsStopRequested()) break;
     }
+    const uint32_t readError = listing.ErrorCode();
     // Keys made once per name, into one buffer, and an index sorted rather
     // than the entries moved: collating each pair anew, or a key allocation
     // per name, would cost more than the listing itself in a directory of
@@ -147,7 +119,7 @@ void CQmEnumFileThread::ListDirectory(const PendingEntry& entry, bool recurse, B
         const Found& f = found[index];
         if (f.isDirectory) {
             if (recurse) {
-                if (!here) here = std::make_shared<const Ancestor>(Ancestor{self.st_dev, self.st_ino, entry.ancestors});
+                if (!here) here = std::make_shared<const Ancestor>(Ancestor{self, entry.ancestors});
                 pending_.push_back({JoinName(entry.path, f.name), true, here});
             }
         } else if (QuorviaItemPtr item = CQmQuorviaItem::CreateItem(JoinName(entry.path, f.name), f.size, f.time)) {
@@ -162,7 +134,7 @@ void CQmEnumFileThread::ListDirectory(const PendingEntry& entry, bool recurse, B
     // A listing that broke off part way would leave the rest of the folder
     // out without a word.
     if (readError != 0)
-        AppendFailedDirectory(entry.path, SetLastErrorText(static_cast<uint32_t>(readError), u"读取目录失败"), batch);
+        AppendFailedDirectory(entry.path, SetLastErrorText(readError, u"读取目录失败"), batch);
 }
 
 }  // namespace qm

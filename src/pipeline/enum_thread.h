@@ -3,17 +3,16 @@
 //
 // Each listed directory's files are appended to the process-wide document in
 // one batch (one document lock per directory), so the list can show them
-// while the enumeration goes on. Symbolic links to directories are followed;
-// a directory that is the same directory (device and inode) as one above it
-// on its own path is not entered again, so link cycles end. Each directory's
+// while the enumeration goes on. Symbolic links (and junctions) to
+// directories are followed; a directory that is the same directory (device
+// and inode, or volume and file index) as one above it on its own path is
+// not entered again, so link cycles end. Each directory's
 // files and subdirectories are taken in name order (the list's row
 // comparison). A directory that cannot be opened or read to its end becomes
 // an item of its own carrying the reason, already processed and without a
 // digest, so it is reported like a failed file and never saved in a list.
 // The totals are stored in the document once, at the end, also after a stop.
 #pragma once
-
-#include <sys/types.h>
 
 #include <cstdint>
 #include <deque>
@@ -22,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/os/file.h"
 #include "pipeline/thread_obj.h"
 
 namespace qm {
@@ -50,8 +50,7 @@ protected:
 private:
     // One directory on the path from an input down to a pending directory.
     struct Ancestor {
-        dev_t device;
-        ino_t inode;
+        os::FileIdentity identity;
         std::shared_ptr<const Ancestor> parent;
     };
     struct PendingEntry {

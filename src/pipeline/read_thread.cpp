@@ -1,11 +1,9 @@
 #include "pipeline/read_thread.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
 #include "common/error_record.h"
+#include "common/os/file.h"
 #include "document/quorvia_doc.h"
 #include "input/io_object.h"
 
@@ -14,19 +12,15 @@ namespace qm {
 namespace {
 
 // Reads until `size` bytes are in or the file ends: a read may return fewer
-// bytes than asked without being at the end. -1 (errno set) on failure; the
-// bytes of a block that failed half way are not used.
-int64_t ReadBlock(int fd, uint8_t* data, size_t size) {
+// bytes than asked without being at the end. -1 (the system's error code
+// kept) on failure; the bytes of a block that failed half way are not used.
+int64_t ReadBlock(QmFileHandle handle, uint8_t* data, size_t size) {
     size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::read(fd, data + done, size - done);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-        } else if (n == 0) {
-            break;
-        } else if (errno != EINTR) {
-            return -1;
-        }
+        const int64_t n = os::ReadFileData(handle, data + done, size - done);
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
     }
     return static_cast<int64_t>(done);
 }
@@ -70,7 +64,7 @@ bool CQmReadThread::ProcessItem(CQmIoObject* item) {
     bool cancelled = false;
 
     item->SetReading(true);
-    const int fd = item->Open();
+    const QmFileHandle fd = item->Open();
     if (fd != kInvalidHandle) {
         // The open settled the length to the file's size now.
         length = item->GetLength();

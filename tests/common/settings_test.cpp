@@ -66,7 +66,7 @@ TEST(AppInfo, NamesAndTitle) {
 }
 
 TEST_F(SettingsTest, FirstRunReadFailsQuietlyThenWriteCreates) {
-    EXPECT_EQ(info_.GetSettingsFilePath(), PathFromOs(ConfigFile().string()));
+    EXPECT_EQ(info_.GetSettingsLocation(), PathFromOs(ConfigFile().string()));
     EXPECT_EQ(info_.OpenSettingsKey(nullptr, KEY_READ), nullptr);
     EXPECT_EQ(GetLastErrorText(), u"打开注册表键值 SOFTWARE\\Zantoria\\Quorvia 2.0 失败:" + SystemText(ENOENT));
     EXPECT_FALSE(fs::exists(ConfigFile()));
@@ -186,7 +186,7 @@ TEST_F(SettingsTest, ConfigHomeFallsBackToHome) {
     const char* home = std::getenv("HOME");
     const std::optional<std::string> savedHome = home ? std::optional<std::string>(home) : std::nullopt;
     setenv("HOME", "/home/someone", 1);
-    EXPECT_EQ(GetConfigHome(), u"/home/someone/.config");
+    EXPECT_EQ(os::GetConfigHome(), u"/home/someone/.config");
     if (savedHome) setenv("HOME", savedHome->c_str(), 1);
     else unsetenv("HOME");
 }

@@ -7,7 +7,7 @@
 #include <cerrno>
 
 #include "common/error_record.h"
-#include "common/unique_fd.h"
+#include "common/os/file.h"
 #include "input/disk_mgr.h"
 #include "input/loop_device.h"
 #include "support/temp_dir.h"
@@ -20,8 +20,8 @@ bool IsOpen(int fd) { return ::fcntl(fd, F_GETFD) != -1; }
 TEST(DiskMgrTest, BothQueriesFailingGiveAllOnesAndTheSizeText) {
     int pipeFds[2];
     ASSERT_EQ(::pipe2(pipeFds, O_CLOEXEC), 0);
-    UniqueFd writeEnd(pipeFds[1]);
-    UniqueFd readEnd(pipeFds[0]);
+    os::UniqueFile writeEnd(pipeFds[1]);
+    os::UniqueFile readEnd(pipeFds[0]);
     {
         CQmPhysicalDiskMgr disk;
         ASSERT_TRUE(disk.Attach(readEnd.get(), u"pipe"));
@@ -46,7 +46,7 @@ TEST(DiskMgrTest, DestroyingWithoutDetachClosesTheDescriptor) {
 
 TEST(DiskMgrTest, EndOffsetFallbackKeepsTheReadPosition) {
     test::TempDir dir;
-    UniqueFd fd(::open(dir.Write("f", "0123456789").c_str(), O_RDONLY | O_CLOEXEC));
+    os::UniqueFile fd(::open(dir.Write("f", "0123456789").c_str(), O_RDONLY | O_CLOEXEC));
     ASSERT_TRUE(fd);
     ASSERT_EQ(::lseek(fd.get(), 4, SEEK_SET), 4);
     CQmPhysicalDiskMgr disk;
@@ -65,7 +65,7 @@ TEST(DiskMgrTest, BlockDeviceAnswersTheLengthQuery) {
     test::TempDir dir;
     test::LoopDevice loop(dir.Write("disk.img", std::string(3 << 16, 'z')).string());
     if (!loop.Ok()) GTEST_SKIP() << "no loop device can be attached here";
-    UniqueFd fd(::open(loop.path().c_str(), O_RDONLY | O_CLOEXEC));
+    os::UniqueFile fd(::open(loop.path().c_str(), O_RDONLY | O_CLOEXEC));
     ASSERT_TRUE(fd);
     CQmPhysicalDiskMgr disk;
     disk.Attach(fd.get(), u"");

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "common/unique_fd.h"
+#include "common/os/file.h"
 
 namespace qm::test {
 
@@ -22,8 +22,8 @@ public:
     // Attaches a free loop device to `backingFile`; check Ok() afterwards
     // (containers often do not permit it).
     explicit LoopDevice(const std::string& backingFile) {
-        UniqueFd control(::open("/dev/loop-control", O_RDWR | O_CLOEXEC));
-        UniqueFd backing(::open(backingFile.c_str(), O_RDWR | O_CLOEXEC));
+        os::UniqueFile control(::open("/dev/loop-control", O_RDWR | O_CLOEXEC));
+        os::UniqueFile backing(::open(backingFile.c_str(), O_RDWR | O_CLOEXEC));
         if (!control || !backing) return;
         for (int attempt = 0; attempt < 8 && !fd_; ++attempt) {
             const int number = ::ioctl(control.get(), LOOP_CTL_GET_FREE);
@@ -31,7 +31,7 @@ public:
             const std::string path = "/dev/loop" + std::to_string(number);
             struct stat st;
             if (::stat(path.c_str(), &st) != 0 || !S_ISBLK(st.st_mode)) return;
-            UniqueFd device(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+            os::UniqueFile device(::open(path.c_str(), O_RDWR | O_CLOEXEC));
             if (!device) return;
             if (::ioctl(device.get(), LOOP_SET_FD, backing.get()) != 0) {
                 if (errno == EBUSY) continue;  // taken by someone else meanwhile
@@ -54,7 +54,7 @@ public:
 
 private:
     std::string path_;
-    UniqueFd fd_;
+    os::UniqueFile fd_;
 };
 
 }  // namespace qm::test

@@ -128,7 +128,7 @@ TEST_F(RangeReaderTest, InputsWithoutFixedContentFailWithoutBlocking) {
     {
         SCOPED_TRACE("socket");
         const std::string path = (dir_ / "sock").string();
-        UniqueFd sock(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        os::UniqueFile sock(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
         ASSERT_TRUE(sock.valid());
         sockaddr_un address{};
         address.sun_family = AF_UNIX;

@@ -312,8 +312,8 @@ TEST_F(ReadHashTest, ReadFailureAtAnOffsetReportsThatOffset) {
     class TerminalObject : public CQmIoObject {
     public:
         explicit TerminalObject(int fd) : fd_(fd) {}
-        int Open() override { return fd_.get(); }
-        UniqueFd fd_;
+        QmFileHandle Open() override { return fd_.get(); }
+        os::UniqueFile fd_;
     } object(master);
     object.SetRange(std::nullopt, 0, 2 * kMiB);
     reader.items = {&object};

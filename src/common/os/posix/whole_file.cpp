@@ -13,10 +13,15 @@
 #include <string>
 
 #include "common/error_record.h"
-#include "common/unique_fd.h"
+#include "common/os/file.h"
 #include "common/utf.h"
 
+// The posix side of whole-file input and output: open / read / fstat, and a
+// write through a temporary file renamed over the target.
 namespace qm {
+
+using os::UniqueFile;
+
 namespace {
 
 // One read or write call moves at most this much; the kernel caps a single
@@ -135,7 +140,7 @@ bool WriteInPlace(const std::string& osPath, std::u16string_view path, bool regu
     int flags = O_WRONLY | O_CLOEXEC | O_NOCTTY;
     // A pipe without a reader fails at once (ENXIO) instead of blocking.
     if (!regular) flags |= O_NONBLOCK;
-    UniqueFd fd(::open(osPath.c_str(), flags));
+    UniqueFile fd(::open(osPath.c_str(), flags));
     if (!fd) {
         SetLastErrorText(0, u"创建文件 %s 失败", path);
         return false;
@@ -182,7 +187,7 @@ bool ReadWholeFile(std::u16string_view path, std::vector<uint8_t>& buffer, size_
     bytesRead = 0;
 
     // O_NONBLOCK only so that opening a FIFO cannot hang; reads block again.
-    UniqueFd fd(::open(PathToOs(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    UniqueFile fd(::open(PathToOs(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd) {
         SetLastErrorText(0, u"打开文件 %s 失败", path);
         return false;
@@ -253,7 +258,7 @@ bool WriteWholeFile(std::u16string_view path, const void* data1, size_t size1, c
     }
 
     std::string temporary;
-    UniqueFd fd;
+    UniqueFile fd;
     for (int attempt = 0; attempt < 100 && !fd; ++attempt) {
         temporary = TemporaryName(target);
         fd.reset(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666));
@@ -288,7 +293,7 @@ bool WriteWholeFile(std::u16string_view path, const void* data1, size_t size1, c
     }
 
     // Make the rename itself durable; the data is already safe either way.
-    UniqueFd dir(::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFile dir(::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir) ::fsync(dir.get());
     return true;
 }

@@ -1,0 +1,33 @@
+#include "common/os/thread.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace qm::os {
+namespace {
+
+using SetThreadDescriptionFn = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+
+// SetThreadDescription exists from Windows 10 1607 on (and not in every
+// Wine), so it is looked up rather than linked.
+SetThreadDescriptionFn LookUpSetThreadDescription() {
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    if (!kernel) return nullptr;
+    return reinterpret_cast<SetThreadDescriptionFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetThreadDescription")));
+}
+
+}  // namespace
+
+uint32_t CurrentThreadId() { return GetCurrentThreadId(); }
+
+void SetCurrentThreadName(const char* name) {
+    static const SetThreadDescriptionFn setDescription = LookUpSetThreadDescription();
+    if (!setDescription || !name) return;
+    std::wstring wide;
+    for (const char* p = name; *p; ++p) wide += static_cast<wchar_t>(static_cast<unsigned char>(*p));
+    setDescription(GetCurrentThread(), wide.c_str());
+}
+
+}  // namespace qm::os
