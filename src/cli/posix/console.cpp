@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "common/unique_fd.h"
+#include "common/os/file.h"
 #include "common/utf.h"
 
 namespace qm::cli {
@@ -125,8 +125,8 @@ void InstallStopHandlers() {
 int StopSignal() { return g_stopSignal; }
 
 struct WakeChannel::State {
-    UniqueFd readEnd;
-    UniqueFd writeEnd;
+    os::UniqueFile readEnd;
+    os::UniqueFile writeEnd;
 };
 
 WakeChannel::WakeChannel() : state_(std::make_unique<State>()) {}
