@@ -176,7 +176,9 @@ uint32_t EraseStatusLine(Stream stream) {
     const HANDLE handle = StreamHandle(stream);
     if (!IsConsole(handle)) return 0;
     if (TakesEscapes(handle)) return WriteConsoleAll(handle, u"\r\x1b[K");
-    std::u16string line = u"\r" + std::u16string(g_statusColumns, u' ') + u"\r";
+    std::u16string line(g_statusColumns + 2, u' ');
+    line.front() = u'\r';
+    line.back() = u'\r';
     g_statusColumns = 0;
     return WriteConsoleAll(handle, line);
 }
