@@ -84,6 +84,27 @@ for round in "${rounds[@]}"; do
   check windows linux "$algorithm" "$format" "$list"
 done
 
+# For the same tree both programs print the same lines, separators aside:
+# the list of `hash` on standard output, and what `verify` reports of one
+# list. (Each sorts names by its own system's collation, so the lines are
+# compared as sets.)
+same_lines() {
+  local what=$1 linux_out=$2 windows_out=$3
+  if ! diff <(sort "$linux_out") <(tr '\\' '/' < "$windows_out" | sort) > "$work/diff"; then
+    fail "$what: the programs print different lines: $(cat "$work/diff")"
+  fi
+}
+make_tree
+(cd tree && linux hash -a sha256 . > "$work/linux-hash.out" 2> /dev/null) || fail "linux hash to standard output"
+(cd tree && windows hash -a sha256 . > "$work/windows-hash.out" 2> /dev/null) || fail "windows hash to standard output"
+same_lines "hash -a sha256" "$work/linux-hash.out" "$work/windows-hash.out"
+[ "$(grep -c . "$work/linux-hash.out")" -ge "$file_count" ] || fail "hash -a sha256 printed too few lines"
+(cd tree && linux hash -a sha256 -o list.txt . > /dev/null 2>&1) || fail "linux hash -o list.txt"
+(cd tree && linux verify list.txt > "$work/linux-verify.out" 2> /dev/null) || fail "linux verify"
+(cd tree && windows verify list.txt > "$work/windows-verify.out" 2> /dev/null) || fail "windows verify"
+same_lines "verify" "$work/linux-verify.out" "$work/windows-verify.out"
+[ "$(grep -c $'\t文件检查正确$' "$work/linux-verify.out")" -eq "$file_count" ] || fail "verify printed too few lines"
+
 if [ "$failures" -ne 0 ]; then
   echo "cross_platform_lists: $failures failure(s)" >&2
   exit 1
