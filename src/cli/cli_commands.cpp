@@ -3,11 +3,7 @@
 // process-wide document, the list file reader and writer.
 #include "cli/cli_commands.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -16,6 +12,7 @@
 
 #include "cli/cli_events.h"
 #include "cli/cli_output.h"
+#include "cli/console.h"
 #include "common/error_record.h"
 #include "common/path_util.h"
 #include "common/string_util.h"
@@ -244,28 +241,22 @@ bool ExamineInputs(const std::vector<std::u16string>& given, const std::vector<s
     std::u16string reasons;
     std::vector<size_t> missing;
     for (size_t i = 0; i < given.size(); ++i) {
-        int code = 0;
         if (PathIsRelative(absolute[i])) {
-            // MakeAbsolute keeps the path relative only when getcwd failed.
-            std::vector<char> buffer(4096);
-            const char* cwd;
-            while ((cwd = ::getcwd(buffer.data(), buffer.size())) == nullptr && errno == ERANGE)
-                buffer.resize(buffer.size() * 2);
-            // "(unreachable)/...": the directory was removed.
-            code = cwd ? ENOENT : errno;
-            SetLastErrorText(static_cast<uint32_t>(code), u"获取当前目录失败，无法访问 %s", given[i]);
+            // MakeAbsolute keeps the path relative only when the working
+            // directory could not be determined.
+            SetLastErrorText(WorkingDirectoryError(), u"获取当前目录失败，无法访问 %s", given[i]);
             reasons += GetLastErrorText() + u"\n";
             continue;
         }
-        struct stat st;
-        if (::stat(PathToOs(absolute[i]).c_str(), &st) == 0) continue;
-        code = errno;
+        bool isMissing = false;
+        const uint32_t code = ProbePath(absolute[i], isMissing);
+        if (code == 0) continue;
         // Missing inputs are listed together, after the other reasons.
-        if (code == ENOENT || code == ENOTDIR) {
+        if (isMissing) {
             missing.push_back(i);
             continue;
         }
-        SetLastErrorText(static_cast<uint32_t>(code), u"无法访问 %s", given[i]);
+        SetLastErrorText(code, u"无法访问 %s", given[i]);
         reasons += GetLastErrorText() + u"\n";
     }
     if (reasons.empty()) return true;
@@ -377,7 +368,7 @@ int RunHash(const Options& options) {
         if (!EncodeText(text, false, QM_ENC_UTF8, bytes)) {
             PrintLastError();
             exitCode = kExitUsage;
-        } else if (!WriteAll(STDOUT_FILENO, bytes)) {
+        } else if (!WriteOut(bytes)) {
             exitCode = kExitUsage;  // main names the reason
         }
     }

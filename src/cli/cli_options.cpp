@@ -4,56 +4,56 @@
 #include <algorithm>
 #include <string_view>
 
+#include "cli/console.h"
 #include "common/text_format.h"
-#include "common/utf.h"
 
 namespace qm::cli {
 
 namespace {
 
-bool ParseHash(std::span<const char* const> args, Options& options, std::u16string& error) {
+bool ParseHash(std::span<const std::u16string> args, Options& options, std::u16string& error) {
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-            options.paths.push_back(PathFromOs(arg));
+        const std::u16string_view arg = args[i];
+        if (optionsEnded || arg.empty() || arg[0] != u'-' || arg == u"-") {
+            options.paths.push_back(PathArgument(arg));
             continue;
         }
-        if (arg == "--") {
+        if (arg == u"--") {
             optionsEnded = true;
             continue;
         }
         // An option with a value: "-a NAME", "-aNAME", "--algorithm NAME",
         // "--algorithm=NAME"; the same for -o / --output.
-        auto takeValue = [&](std::string_view shortName, std::string_view longName,
+        auto takeValue = [&](std::u16string_view shortName, std::u16string_view longName,
                              std::u16string& value, bool& present) -> int {
-            std::string_view rest;
+            std::u16string_view rest;
             if (arg == shortName || arg == longName) {
                 if (i + 1 >= args.size()) {
-                    error = FormatText(u"选项 %s 缺少参数。", Utf8ToUtf16Lossy(arg));
+                    error = FormatText(u"选项 %s 缺少参数。", ArgumentText(arg));
                     return -1;
                 }
                 rest = args[++i];
             } else if (arg.size() > shortName.size() && arg.substr(0, shortName.size()) == shortName &&
-                       arg[1] != '-') {
+                       arg[1] != u'-') {
                 rest = arg.substr(shortName.size());
             } else if (arg.size() > longName.size() + 1 && arg.substr(0, longName.size()) == longName &&
-                       arg[longName.size()] == '=') {
+                       arg[longName.size()] == u'=') {
                 rest = arg.substr(longName.size() + 1);
             } else {
                 return 0;
             }
-            value = PathFromOs(rest);
+            value = rest;
             present = true;
             return 1;
         };
-        int taken = takeValue("-a", "--algorithm", options.algorithm, options.hasAlgorithm);
-        if (taken == 0) taken = takeValue("-o", "--output", options.output, options.hasOutput);
+        int taken = takeValue(u"-a", u"--algorithm", options.algorithm, options.hasAlgorithm);
+        if (taken == 0) taken = takeValue(u"-o", u"--output", options.output, options.hasOutput);
         if (taken < 0) return false;
         if (taken > 0) continue;
-        if (arg == "--format" || arg.substr(0, 9) == "--format=") {
-            std::string_view value;
-            if (arg == "--format") {
+        if (arg == u"--format" || arg.substr(0, 9) == u"--format=") {
+            std::u16string_view value;
+            if (arg == u"--format") {
                 if (i + 1 >= args.size()) {
                     error = u"选项 --format 缺少参数。";
                     return false;
@@ -62,27 +62,28 @@ bool ParseHash(std::span<const char* const> args, Options& options, std::u16stri
             } else {
                 value = arg.substr(9);
             }
-            if (value == "list") {
+            if (value == u"list") {
                 options.format = ListFormat::List;
-            } else if (value == "sum") {
+            } else if (value == u"sum") {
                 options.format = ListFormat::Sum;
-            } else if (value == "bsd") {
+            } else if (value == u"bsd") {
                 options.format = ListFormat::Bsd;
-            } else if (value == "sfv") {
+            } else if (value == u"sfv") {
                 options.format = ListFormat::Sfv;
             } else {
-                error = FormatText(u"未知的列表格式：%s（可用 list、sum、bsd、sfv）", Utf8ToUtf16Lossy(value));
+                error = FormatText(u"未知的列表格式：%s（可用 list、sum、bsd、sfv）", ArgumentText(value));
                 return false;
             }
             continue;
         }
-        if (arg == "--no-recurse") {
+        if (arg == u"--no-recurse") {
             options.recurse = false;
             continue;
         }
-        error = FormatText(u"未知的选项：%s", Utf8ToUtf16Lossy(arg));
+        error = FormatText(u"未知的选项：%s", ArgumentText(arg));
         return false;
     }
+    if (options.hasOutput) options.output = PathArgument(options.output);
     if (options.hasOutput && options.output.empty()) {
         error = u"列表文件名不能为空。";
         return false;
@@ -102,43 +103,43 @@ bool ParseHash(std::span<const char* const> args, Options& options, std::u16stri
 
 }  // namespace
 
-bool ParseOptions(std::span<const char* const> args, Options& options, std::u16string& error) {
+bool ParseOptions(std::span<const std::u16string> args, Options& options, std::u16string& error) {
     options = Options{};
     error.clear();
     if (args.empty()) {
         error = u"缺少命令。";
         return false;
     }
-    const std::string_view command = args[0];
-    const std::span<const char* const> rest = args.subspan(1);
-    if (command == "--help" || command == "-h" || command == "help") {
+    const std::u16string_view command = args[0];
+    const std::span<const std::u16string> rest = args.subspan(1);
+    if (command == u"--help" || command == u"-h" || command == u"help") {
         options.command = Command::Help;
         return true;
     }
-    if (command == "--version" || command == "-V") {
+    if (command == u"--version" || command == u"-V") {
         options.command = Command::Version;
         return true;
     }
-    if (command == "hash") {
+    if (command == u"hash") {
         options.command = Command::Hash;
         return ParseHash(rest, options, error);
     }
-    if (command == "verify") {
+    if (command == u"verify") {
         options.command = Command::Verify;
         size_t first = 0;
-        if (!rest.empty() && std::string_view(rest[0]) == "--") first = 1;
-        if (rest.size() != first + 1 || (first == 0 && rest[0][0] == '-' && rest[0][1] != '\0')) {
+        if (!rest.empty() && rest[0] == u"--") first = 1;
+        if (rest.size() != first + 1 || (first == 0 && rest[0].size() > 1 && rest[0][0] == u'-')) {
             error = u"verify 需要且只需要一个列表文件。";
             return false;
         }
-        options.list = PathFromOs(rest[first]);
+        options.list = PathArgument(rest[first]);
         if (options.list.empty()) {
             error = u"列表文件名不能为空。";
             return false;
         }
         return true;
     }
-    if (command == "algorithms") {
+    if (command == u"algorithms") {
         options.command = Command::Algorithms;
         if (!rest.empty()) {
             error = u"algorithms 不接受参数。";
@@ -146,7 +147,7 @@ bool ParseOptions(std::span<const char* const> args, Options& options, std::u16s
         }
         return true;
     }
-    error = FormatText(u"未知的命令：%s", Utf8ToUtf16Lossy(command));
+    error = FormatText(u"未知的命令：%s", ArgumentText(command));
     return false;
 }
 

@@ -32,11 +32,11 @@ struct Options {
     std::u16string list;
 };
 
-// Parses argv[1..]. On failure returns false with a one-line reason in
+// Parses the arguments after the program's name. On failure returns false with a one-line reason in
 // `error`; the caller prints it with the usage and exits with 2. Options and
 // paths of `hash` may be mixed; "--" ends the options, so a path may begin
 // with "-".
-bool ParseOptions(std::span<const char* const> args, Options& options, std::u16string& error);
+bool ParseOptions(std::span<const std::u16string> args, Options& options, std::u16string& error);
 
 // The usage text, one line per form, each ending in '\n'.
 std::u16string UsageText();

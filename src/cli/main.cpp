@@ -9,6 +9,7 @@
 #include "cli/cli_events.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "cli/console.h"
 #include "common/app_info.h"
 #include "common/error_record.h"
 #include "common/text_format.h"
@@ -17,7 +18,7 @@
 namespace qm::cli {
 namespace {
 
-int Run(std::span<const char* const> args) {
+int Run(std::span<const std::u16string> args) {
     Options options;
     std::u16string error;
     if (!ParseOptions(args, options, error)) {
@@ -49,26 +50,26 @@ int Run(std::span<const char* const> args) {
 int Finish(int exitCode) {
     if (!OutputFailed()) return exitCode;
     std::u16string reason;
-    GetSystemErrorMessage(static_cast<uint32_t>(OutputErrorCode()), reason);
+    GetSystemErrorMessage(OutputErrorCode(), reason);
     PrintErr(u"写入标准输出失败:" + reason + u"\n");
     return kExitUsage;
 }
 
 }  // namespace
-}  // namespace qm::cli
 
-int main(int argc, char** argv) {
-    // Before anything opens a file, which could otherwise take the number of
-    // a closed standard stream.
-    qm::cli::GuardStandardDescriptors();
-    // Before the first thread starts, so a stop signal finds its handler on
+// The system's entry point (console.cpp) has made sure of the standard
+// streams and taken the arguments.
+int Main(std::span<const std::u16string> args) {
+    // Before the first thread starts, so a stop request finds its handler on
     // whichever thread takes it.
-    qm::cli::InstallStopSignals();
+    InstallStopHandlers();
     // Texts of the system (error messages) in the user's language; our own
     // output is UTF-8 whatever the locale.
     std::setlocale(LC_ALL, "");
     // The desktop program's identity, so both share the saved algorithm.
-    qm::GetAppInfo().SetNames(QM_PRODUCT_NAME_U16, u"Quorvia 2.0", nullptr);
-    qm::GetAppInfo().SetTitle(QM_PRODUCT_NAME_U16);
-    return qm::cli::Finish(qm::cli::Run(std::span<const char* const>(argv + 1, argc > 0 ? argc - 1 : 0)));
+    GetAppInfo().SetNames(QM_PRODUCT_NAME_U16, u"Quorvia 2.0", nullptr);
+    GetAppInfo().SetTitle(QM_PRODUCT_NAME_U16);
+    return Finish(Run(args));
 }
+
+}  // namespace qm::cli

@@ -1,5 +1,7 @@
 #include "common/app_info.h"
 
+#include "common/error_record.h"
+#include "common/os/settings.h"
 #include "common/path_util.h"
 #include "common/system_info.h"
 #include "common/text_format.h"
@@ -42,17 +44,16 @@ std::u16string CQmAppInfo::GetSettingsKeyPath(const char16_t* subPath) const {
     return path;
 }
 
-std::u16string CQmAppInfo::GetSettingsFilePath() const {
-    const std::u16string home = GetConfigHome();
-    if (home.empty()) return {};
-    std::u16string path = PathCombine(home, company_);
-    PathAppend(path, EffectiveProductKey() + u".conf");
-    return path;
+std::u16string CQmAppInfo::GetSettingsLocation() const {
+    return os::GetSettingsLocation(company_, EffectiveProductKey());
 }
 
 std::unique_ptr<CQmSettingsKey> CQmAppInfo::OpenSettingsKey(const char16_t* subPath, uint32_t access) const {
     const std::u16string keyPath = GetSettingsKeyPath(subPath);
-    return OpenSettingsFileKey(GetSettingsFilePath(), keyPath, access, keyPath);
+    uint32_t code = 0;
+    std::unique_ptr<CQmSettingsKey> key = os::OpenSettingsKey(company_, EffectiveProductKey(), keyPath, access, code);
+    if (!key) SetLastErrorText(code, u"打开注册表键值 %s 失败", keyPath);
+    return key;
 }
 
 CQmAppInfo& GetAppInfo() {

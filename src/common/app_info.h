@@ -2,7 +2,7 @@
 //
 // One CQmAppInfo per process (GetAppInfo). Start-up sets the display name
 // (the caption of message boxes), the title suffix of the main window and the
-// product key; company and product key name the settings file and key.
+// product key; company and product key name the settings store and key.
 #pragma once
 
 #include <cstdint>
@@ -32,10 +32,11 @@ public:
     const std::u16string& GetProductKey() const { return productKey_; }
 
     // "SOFTWARE\<company>\<product>", with `subPath` appended as one more
-    // component when given. The name in messages and the section in the file.
+    // component when given. The name in messages and of the key in the store.
     std::u16string GetSettingsKeyPath(const char16_t* subPath) const;
-    // "<config home>/<company>/<product>.conf"; empty when there is no home.
-    std::u16string GetSettingsFilePath() const;
+    // Where the settings are kept (os::GetSettingsLocation): the settings
+    // file's path, empty when there is no home, or the registry key's name.
+    std::u16string GetSettingsLocation() const;
 
     // Opens the settings key (KEY_READ: it must exist; any other access opens
     // or creates it). On failure records "打开注册表键值 %s 失败" with the key

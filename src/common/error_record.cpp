@@ -1,12 +1,10 @@
 // The per-thread error record and the OS layer's error texts.
 #include "common/error_record.h"
 
-#include <cerrno>
-#include <cstring>
 #include <memory>
 #include <new>
 
-#include "common/utf.h"
+#include "common/os/system_error.h"
 
 namespace qm {
 namespace {
@@ -52,16 +50,7 @@ void TrimTrailingLineBreaks(std::u16string& text) {
 }  // namespace
 
 bool GetSystemErrorMessage(uint32_t code, std::u16string& message) {
-    message.clear();
-    // glibc invents "Unknown error N" for codes it has no text for; it has
-    // a name exactly for the codes it knows.
-    if (code > 0x7FFFFFFFu || (code != 0 && strerrorname_np(static_cast<int>(code)) == nullptr)) return false;
-    char buffer[1024];
-    const char* text = strerror_r(static_cast<int>(code), buffer, sizeof buffer);
-    if (!text) return false;
-    message = LocaleTextToUtf16(text);
-    TrimTrailingLineBreaks(message);
-    return true;
+    return os::GetSystemErrorText(code, message);
 }
 
 std::u16string SetLastErrorTextV(uint32_t code, std::u16string_view context) {

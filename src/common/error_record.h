@@ -21,8 +21,8 @@ struct QmErrorInfo {
     std::u16string text;
 };
 
-// The OS layer's text for an error code (strerror_r in the user's locale),
-// without trailing line breaks; false when the system has no text for it.
+// The OS layer's text for an error code (os/system_error.h), without
+// trailing line breaks; false when the system has no text for it.
 bool GetSystemErrorMessage(uint32_t code, std::u16string& message);
 
 // Error codes are the system's own (errno values on Linux, Win32 codes on

@@ -2,24 +2,29 @@
 
 #include <algorithm>
 
+#include "common/os/path_rules.h"
+
 namespace qm {
 
 std::optional<std::u16string_view> GetRelativePath(std::u16string_view path, std::u16string_view root) {
     if (root.empty()) return path;
     size_t rootEnd = root.size();
-    while (rootEnd > 0 && root[rootEnd - 1] == u'/') --rootEnd;
-    // A root of only separators is the file-system root: every absolute path
-    // lies under it.
+    while (rootEnd > 0 && os::IsPathSeparator(root[rootEnd - 1])) --rootEnd;
+    // A root of only separators is the file-system root: every path that
+    // begins at it lies under it.
     const bool fileSystemRoot = rootEnd == 0;
     if (fileSystemRoot) {
-        if (path.empty() || path.front() != u'/') return std::nullopt;
+        if (path.empty() || !os::IsPathSeparator(path.front())) return std::nullopt;
     } else {
-        if (path.substr(0, rootEnd) != root.substr(0, rootEnd)) return std::nullopt;
-        if (path.size() > rootEnd && path[rootEnd] != u'/') return std::nullopt;
+        if (path.size() < rootEnd || !os::PathTextEqual(path.substr(0, rootEnd), root.substr(0, rootEnd)))
+            return std::nullopt;
+        // A drive's root ("C:", trimmed to "C:") is a boundary of its own.
+        const bool driveRoot = rootEnd == 2 && root[1] == u':' && os::PathRootLength(root) > 0;
+        if (!driveRoot && path.size() > rootEnd && !os::IsPathSeparator(path[rootEnd])) return std::nullopt;
     }
     size_t pos = rootEnd;
     // Skip the separator run, so "/data//x" gives "x", not an absolute "/x".
-    while (pos < path.size() && path[pos] == u'/') ++pos;
+    while (pos < path.size() && os::IsPathSeparator(path[pos])) ++pos;
     return path.substr(pos);
 }
 

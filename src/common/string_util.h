@@ -11,8 +11,9 @@
 namespace qm {
 
 // The part of `path` below `root`, as a view into `path`, or nothing when
-// `path` does not lie under `root`. The comparison is exact (Linux file names
-// are case-sensitive) and accepts `root` only at a component boundary: root
+// `path` does not lie under `root`. Names compare by the system's rules
+// (exactly on Linux, ignoring the case of A-Z on Windows) and `root` matches
+// only at a component boundary: root
 // "/data" matches "/data/x" (giving "x") and "/data" itself (giving ""), never
 // "/database/x". A trailing '/' on the root changes nothing, the '/' after the
 // root is skipped, and an empty root gives the whole path.

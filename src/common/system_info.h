@@ -6,8 +6,9 @@
 
 namespace qm {
 
-// Milliseconds of a monotonic clock (CLOCK_MONOTONIC): never goes back and is
-// unaffected by changes of the wall clock. Used for elapsed times and speeds.
+// Milliseconds of the system's monotonic tick clock (os/clock.h): never goes
+// back and is unaffected by changes of the wall clock. Used for elapsed times
+// and speeds.
 uint64_t QueryTickCount64();
 
 // The absolute path of the running program (/proc/self/exe on Linux), or an empty

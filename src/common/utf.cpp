@@ -1,7 +1,7 @@
 // UTF-8 <-> UTF-16 conversion and the lossless mapping of file names.
 #include "common/utf.h"
 
-#include <cwchar>
+#include <cstddef>
 
 namespace qm {
 namespace {
@@ -202,28 +202,6 @@ std::string PathToOs(std::u16string_view path) {
             if (c >= 0xDC80 && c <= 0xDCFF) out += static_cast<char>(c - 0xDC00);
             else AppendUtf8(out, 0xFFFD);
         });
-    return out;
-}
-
-std::u16string LocaleTextToUtf16(std::string_view text) {
-    std::u16string out;
-    std::mbstate_t state{};
-    size_t i = 0;
-    while (i < text.size()) {
-        wchar_t wc;
-        const size_t n = std::mbrtowc(&wc, text.data() + i, text.size() - i, &state);
-        if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2)) {
-            out += u'?';
-            state = std::mbstate_t{};
-            ++i;
-            continue;
-        }
-        if (n == 0) break;
-        const auto cp = static_cast<char32_t>(wc);
-        if (cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) Append(out, cp);
-        else out += u'\uFFFD';
-        i += n;
-    }
     return out;
 }
 

@@ -30,8 +30,4 @@ bool IsValidUtf8(std::string_view in);
 std::u16string PathFromOs(std::string_view bytes);
 std::string PathToOs(std::u16string_view path);
 
-// Text of the C library in the current locale's multibyte encoding (such as
-// strerror_r's), as UTF-16.
-std::u16string LocaleTextToUtf16(std::string_view text);
-
 }  // namespace qm

@@ -2,11 +2,11 @@
 // detection.
 //
 // Texts are UTF-16 in memory; bytes appear only where a text is hashed or a
-// text file is read or written. ANSI means the code page of the user's
-// locale as Windows systems have it: the locale's charset when that is not
-// UTF-8, otherwise CP936 (GBK), the code page of the Chinese systems whose
-// lists the program reads. QUORVIA_ANSI_CODEPAGE (an iconv name, or a
-// number such as 936) overrides the choice.
+// text file is read or written. ANSI means the calling thread's ANSI code
+// page as the OS layer chooses it (os/ansi_codepage.h: the thread's code page
+// on Windows; on Linux the locale's charset when that is not UTF-8, otherwise
+// CP936 (GBK), the code page of the Chinese systems whose lists the program
+// reads, with QUORVIA_ANSI_CODEPAGE overriding the choice).
 #pragma once
 
 #include <cstddef>
@@ -52,7 +52,7 @@ int32_t DetectBom(const void* bytes, size_t size);
 // The BOM bytes of an encoding (empty for ANSI and the others).
 std::string_view BomOf(int32_t encoding);
 
-// The iconv name of the ANSI code page the calling thread uses now.
+// The name of the ANSI code page the calling thread uses now ("CP936").
 std::string GetAnsiCodePage();
 
 }  // namespace qm

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/error_record.h"
+#include "common/os/path_rules.h"
 #include "common/path_util.h"
 #include "common/string_util.h"
 #include "document/quorvia_doc.h"
@@ -40,10 +41,13 @@ bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
     return true;
 }
 
-// A path field of a list with both separators taken as '/'.
+// A path field of a list with both separators ('\\' of lists written on
+// Windows, '/' of the others) in the system's own form.
 std::u16string WithSlashes(std::u16string_view field) {
     std::u16string path(field);
-    std::replace(path.begin(), path.end(), u'\\', u'/');
+    for (char16_t& c : path) {
+        if (c == u'\\' || c == u'/') c = os::kPathSeparator;
+    }
     return path;
 }
 
@@ -125,7 +129,15 @@ bool DecodeEscapes(std::u16string_view text, std::u16string& decoded) {
     return true;
 }
 
-bool NeedsEscapes(std::u16string_view name) { return name.find_first_of(u"\\\n\r") != std::u16string_view::npos; }
+// Where '\\' may be part of a name (Linux), a name holding one is escaped, or
+// it would read back as a separator. Where it is the separator (Windows), only
+// a name that begins with it (a share, "\\\\srv\\x") is, or the line would read
+// as an escaped one.
+bool NeedsEscapes(std::u16string_view name) {
+    if (name.find_first_of(u"\n\r") != std::u16string_view::npos) return true;
+    if (!os::IsPathSeparator(u'\\')) return name.find(u'\\') != std::u16string_view::npos;
+    return !name.empty() && name.front() == u'\\';
+}
 
 void AppendEscaped(std::u16string& out, std::u16string_view name) {
     for (char16_t c : name) {
@@ -342,9 +354,9 @@ bool ParseLinkLines(std::span<const std::u16string> lines, CQmQuorviaDoc& target
         // component below what comes before, even with a leading '/'.
         std::u16string joined = root;
         auto append = [&joined](std::u16string_view part) {
-            while (!part.empty() && part.front() == u'/') part.remove_prefix(1);
+            while (!part.empty() && os::IsPathSeparator(part.front())) part.remove_prefix(1);
             if (part.empty()) return;
-            if (!joined.empty()) joined += u'/';
+            if (!joined.empty()) joined += os::kPathSeparator;
             joined += part;
         };
         for (size_t i = 4; i < fields.size(); ++i) append(component(fields[i]));
@@ -513,7 +525,9 @@ std::vector<std::u16string_view> Components(std::u16string_view path) {
     std::vector<std::u16string_view> parts;
     size_t start = 0;
     while (start <= path.size()) {
-        const size_t slash = path.find(u'/', start);
+        size_t slash = start;
+        while (slash < path.size() && !os::IsPathSeparator(path[slash])) ++slash;
+        if (slash >= path.size()) slash = std::u16string_view::npos;
         const size_t end = slash == std::u16string_view::npos ? path.size() : slash;
         if (end > start) parts.push_back(path.substr(start, end - start));
         if (slash == std::u16string_view::npos) break;
@@ -529,7 +543,7 @@ std::vector<std::u16string> DirectoryRoute(std::u16string_view dir, std::u16stri
     const std::vector<std::u16string_view> to = Components(dir);
     const std::vector<std::u16string_view> from = Components(baseDir);
     size_t common = 0;
-    while (common < to.size() && common < from.size() && to[common] == from[common]) ++common;
+    while (common < to.size() && common < from.size() && os::PathTextEqual(to[common], from[common])) ++common;
     std::vector<std::u16string> route;
     for (size_t i = common; i < from.size(); ++i) route.emplace_back(u"..");
     for (size_t i = common; i < to.size(); ++i) route.emplace_back(to[i]);

@@ -6,6 +6,7 @@
 
 #include "common/app_info.h"
 #include "common/error_record.h"
+#include "common/os/path_rules.h"
 #include "common/path_util.h"
 #include "common/settings_store.h"
 #include "common/string_util.h"
@@ -217,12 +218,17 @@ std::u16string CQmQuorviaDoc::GetLink115(const CQmQuorviaItem* item) const {
     std::optional<std::u16string_view> rest = GetRelativePath(path, rootDir_);
     if (!rest) return link;
     std::u16string_view dirs = *rest;
-    for (size_t slash = dirs.find(u'/'); slash != std::u16string_view::npos; slash = dirs.find(u'/')) {
-        if (slash != 0) {
-            link += u'|';
-            link.append(dirs.substr(0, slash));
+    for (size_t i = 0; i < dirs.size();) {
+        if (!os::IsPathSeparator(dirs[i])) {
+            ++i;
+            continue;
         }
-        dirs.remove_prefix(slash + 1);
+        if (i != 0) {
+            link += u'|';
+            link.append(dirs.substr(0, i));
+        }
+        dirs.remove_prefix(i + 1);
+        i = 0;
     }
     return link;
 }

@@ -1,12 +1,13 @@
 // The row comparison of the file list (see row_order.h).
 #include "document/row_order.h"
 
-#include <unicode/ucol.h>
-
 #include <algorithm>
 #include <clocale>
 #include <limits>
 #include <unordered_map>
+
+#include "common/os/path_rules.h"
+#include "common/path_util.h"
 
 namespace qm {
 
@@ -39,36 +40,14 @@ int CompareFoldedCodeUnits(std::u16string_view a, std::u16string_view b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
-UCollator* OpenCollator(const char* locale) {
-    UErrorCode status = U_ZERO_ERROR;
-    UCollator* collator = ucol_open(locale, &status);
-    if (U_FAILURE(status)) {
-        if (collator) ucol_close(collator);
-        collator = nullptr;
-    }
-    if (!collator && locale && *locale) {
-        status = U_ZERO_ERROR;
-        collator = ucol_open("", &status);
-        if (U_FAILURE(status)) {
-            if (collator) ucol_close(collator);
-            collator = nullptr;
-        }
-    }
-    // Secondary strength: letters and accents count, letter case does not.
-    if (collator) ucol_setStrength(collator, UCOL_SECONDARY);
-    return collator;
-}
-
-std::u16string_view DirectoryPart(std::u16string_view path) {
-    const size_t slash = path.rfind(u'/');
-    if (slash == std::u16string_view::npos) return {};
-    if (slash == 0) return path.substr(0, 1);  // a file directly in "/"
-    return path.substr(0, slash);
-}
+std::u16string_view DirectoryPart(std::u16string_view path) { return PathFindDirectory(path); }
 
 std::u16string_view NamePart(std::u16string_view path) {
-    const size_t slash = path.rfind(u'/');
-    return slash == std::u16string_view::npos ? path : path.substr(slash + 1);
+    const size_t rootLength = os::PathRootLength(path);
+    for (size_t i = path.size(); i > rootLength; --i) {
+        if (os::IsPathSeparator(path[i - 1])) return path.substr(i);
+    }
+    return path.substr(rootLength);
 }
 
 }  // namespace
@@ -81,19 +60,14 @@ bool GetLeadingRowNumber(std::u16string_view text, int64_t& number) {
     return true;
 }
 
-void CQmRowCollator::Closer::operator()(UCollator* collator) const { ucol_close(collator); }
-
-CQmRowCollator::CQmRowCollator(const char* locale) : collator_(OpenCollator(locale ? locale : "")) {}
+CQmRowCollator::CQmRowCollator(const char* locale) : collation_(locale ? locale : "") {}
 
 CQmRowCollator::~CQmRowCollator() = default;
 
 int CQmRowCollator::Compare(std::u16string_view a, std::u16string_view b) const {
-    constexpr size_t kMaxLength = static_cast<size_t>(std::numeric_limits<int32_t>::max());
-    if (!collator_ || a.size() > kMaxLength || b.size() > kMaxLength) return CompareFoldedCodeUnits(a, b);
-    const UCollationResult result =
-        ucol_strcoll(collator_.get(), a.data(), static_cast<int32_t>(a.size()), b.data(),
-                     static_cast<int32_t>(b.size()));
-    return result == UCOL_LESS ? -1 : (result == UCOL_GREATER ? 1 : 0);
+    bool ok = false;
+    const int result = collation_.Compare(a, b, ok);
+    return ok ? result : CompareFoldedCodeUnits(a, b);
 }
 
 std::string IcuLocaleFromPosix(std::string_view posixName) {
@@ -136,7 +110,7 @@ int CompareRows(const QmRowKey& a, const QmRowKey& b, int column, bool ascending
 
 std::vector<size_t> OrderPathsForDisplay(std::span<const std::u16string_view> paths) {
     std::vector<int> groups(paths.size());
-    std::unordered_map<std::u16string_view, int> groupIds;
+    std::unordered_map<std::u16string_view, int, os::PathTextHasher, os::PathTextEquals> groupIds;
     for (size_t i = 0; i < paths.size(); ++i) {
         const auto [it, added] =
             groupIds.try_emplace(DirectoryPart(paths[i]), static_cast<int>(groupIds.size()) + 1);

@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-struct UCollator;
+#include "common/os/collation.h"
 
 namespace qm {
 
@@ -40,10 +40,10 @@ enum QmListColumn : int {
 // each thread uses its own (GetRowCollator gives the calling thread's).
 class CQmRowCollator {
 public:
-    // `locale` is an ICU locale id ("zh_CN", "de"); "" is the root collation.
-    // A locale ICU cannot open falls back to the root collation, and when ICU
-    // has no collation data at all the texts are compared by code unit with
-    // ASCII letters folded.
+    // `locale` is a locale id ("zh_CN", "de"); "" is the root collation on
+    // Linux and the user's own on Windows (os/collation.h says what an
+    // unknown id gives). When the system has no collation to offer at all the
+    // texts are compared by code unit with ASCII letters folded.
     explicit CQmRowCollator(const char* locale);
     ~CQmRowCollator();
     CQmRowCollator(const CQmRowCollator&) = delete;
@@ -52,25 +52,23 @@ public:
     // -1, 0 or 1.
     int Compare(std::u16string_view a, std::u16string_view b) const;
 
-    // The ICU collator Compare uses; null when it compares code units with
-    // ASCII letters folded (FoldRowAscii). Sort keys built from it order as
+    // The system collation Compare uses; null when it compares code units
+    // with ASCII letters folded (FoldRowAscii). Sort keys made by it order as
     // Compare does.
-    const UCollator* GetHandle() const { return collator_.get(); }
+    const os::CaselessCollator* GetCollation() const { return collation_.IsOpen() ? &collation_ : nullptr; }
 
 private:
-    struct Closer {
-        void operator()(UCollator* collator) const;
-    };
-    std::unique_ptr<UCollator, Closer> collator_;
+    os::CaselessCollator collation_;
 };
 
-// The ICU locale id for a POSIX locale name as setlocale reports it:
+// The locale id for a POSIX locale name as setlocale reports it:
 // "zh_CN.UTF-8" and "zh_CN.GB18030@x" give "zh_CN"; "C", "POSIX" and "" give
 // "" (the root collation).
 std::string IcuLocaleFromPosix(std::string_view posixName);
 
 // The calling thread's collator for the locale that LC_COLLATE names when the
-// thread first asks for it.
+// thread first asks for it ("C", as on Windows unless the program sets the C
+// runtime's locale, gives ""; see CQmRowCollator).
 const CQmRowCollator& GetRowCollator();
 
 // The number the leading decimal digits of a cell text spell, as the row

@@ -1,21 +1,19 @@
 // Sort keys for texts ordered by the row comparison (see row_sort_keys.h).
 #include "document/row_sort_keys.h"
 
-#include <unicode/ucol.h>
-
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <memory>
 
+#include "common/os/collation.h"
 #include "document/row_order.h"
 
 namespace qm {
 
-CQmRowSortKeys::CQmRowSortKeys() : collator_(GetRowCollator().GetHandle()) {}
+CQmRowSortKeys::CQmRowSortKeys() : collator_(GetRowCollator().GetCollation()) {}
 
 CQmRowSortKeys::CQmRowSortKeys(const char* locale) : owned_(std::make_unique<CQmRowCollator>(locale)) {
-    collator_ = owned_->GetHandle();
+    collator_ = owned_->GetCollation();
 }
 
 CQmRowSortKeys::~CQmRowSortKeys() = default;
@@ -32,28 +30,7 @@ void CQmRowSortKeys::Add(std::u16string_view text) {
     key.hasNumber = GetLeadingRowNumber(text, key.number);
     key.offset = static_cast<uint32_t>(bytes_.size());
     const size_t start = bytes_.size();
-    constexpr size_t kMaxLength = static_cast<size_t>(std::numeric_limits<int32_t>::max());
-    if (collator_ && text.size() <= kMaxLength) {
-        // The sort key holds a few bytes per character at secondary strength;
-        // ICU says how many it needs when the first guess is short.
-        size_t room = text.size() * 4 + 16;
-        for (;;) {
-            bytes_.resize(start + room);
-            const int32_t needed = ucol_getSortKey(collator_, text.data(), static_cast<int32_t>(text.size()),
-                                                   bytes_.data() + start, static_cast<int32_t>(room));
-            if (needed <= 0) {
-                bytes_.resize(start);
-                break;
-            }
-            if (static_cast<size_t>(needed) <= room) {
-                // The key ends in a NUL that no other byte of it equals, so the
-                // bytes without it compare as the whole key does.
-                bytes_.resize(start + static_cast<size_t>(needed) - 1);
-                break;
-            }
-            room = static_cast<size_t>(needed);
-        }
-    } else {
+    if (!collator_ || !collator_->AppendSortKey(text, bytes_)) {
         // Without collation data: code units with ASCII letters folded, high
         // byte first, so that comparing bytes compares code units.
         bytes_.resize(start + text.size() * 2);

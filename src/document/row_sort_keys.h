@@ -19,10 +19,11 @@
 #include <string_view>
 #include <vector>
 
-struct UCollator;
-
 namespace qm {
 
+namespace os {
+class CaselessCollator;
+}
 class CQmRowCollator;
 
 class CQmRowSortKeys {
@@ -52,7 +53,7 @@ private:
         bool hasNumber;
     };
 
-    const UCollator* collator_ = nullptr;     // null: code units with ASCII letters folded
+    const os::CaselessCollator* collator_ = nullptr;  // null: code units with ASCII letters folded
     std::unique_ptr<CQmRowCollator> owned_;  // the collator of the explicit-locale form
     std::vector<Key> keys_;
     std::vector<uint8_t> bytes_;

@@ -2,41 +2,43 @@
 #include "document/task_paths.h"
 
 #include "common/os/file.h"
+#include "common/os/path_rules.h"
+#include "common/path_util.h"
 
 namespace qm {
 
 namespace {
 
-// Collapses runs of '/' and drops a trailing '/' (except of "/" itself), so
-// "/data//x/" and "/data/x" compare as the same directory.
+// Collapses runs of separators and drops a trailing one (except of a root),
+// so "/data//x/" and "/data/x" compare as the same directory.
 std::u16string CleanSeparators(std::u16string_view path) {
+    const size_t rootLength = os::PathRootLength(path);
     std::u16string out;
     out.reserve(path.size());
-    for (char16_t c : path) {
-        if (c == u'/' && !out.empty() && out.back() == u'/') continue;
+    for (size_t i = 0; i < path.size(); ++i) {
+        const char16_t c = path[i];
+        if (i >= rootLength && os::IsPathSeparator(c) && !out.empty() && os::IsPathSeparator(out.back())) continue;
         out.push_back(c);
     }
-    if (out.size() > 1 && out.back() == u'/') out.pop_back();
+    if (out.size() > rootLength && out.size() > 1 && os::IsPathSeparator(out.back())) out.pop_back();
     return out;
 }
 
-bool IsAbsolute(std::u16string_view path) { return !path.empty() && path.front() == u'/'; }
+bool IsAbsolute(std::u16string_view path) { return os::PathIsAbsolute(path); }
 
 // The directory part of a cleaned path: "/a/b" -> "/a", "/a" -> "/", "a" -> "".
-std::u16string ParentOf(std::u16string_view path) {
-    const size_t slash = path.rfind(u'/');
-    if (slash == std::u16string_view::npos) return {};
-    if (slash == 0) return u"/";
-    return std::u16string(path.substr(0, slash));
-}
+std::u16string ParentOf(std::u16string_view path) { return PathRemoveFileSpec(path); }
 
 // True when the cleaned directory `dir` is `path` itself or a directory above
 // it, by whole components.
 bool IsSameOrAbove(std::u16string_view dir, std::u16string_view path) {
-    if (dir == path) return true;
-    if (dir == u"/") return IsAbsolute(path);
+    if (os::PathTextEqual(dir, path)) return true;
     if (dir.empty()) return false;
-    return path.size() > dir.size() && path.substr(0, dir.size()) == dir && path[dir.size()] == u'/';
+    if (!os::IsPathSeparator(dir.back()))
+        return path.size() > dir.size() && os::PathTextEqual(path.substr(0, dir.size()), dir) &&
+               os::IsPathSeparator(path[dir.size()]);
+    // A root with its separator ("/", "C:").
+    return path.size() > dir.size() && os::PathTextEqual(path.substr(0, dir.size()), dir);
 }
 
 }  // namespace
@@ -50,7 +52,12 @@ bool ComputeCommonRoot(std::span<const QmChosenPath> chosen, std::u16string& roo
         const std::u16string path = CleanSeparators(chosen[i].path);
         // Two paths share a root only when both are absolute.
         if (!IsAbsolute(candidate) || !IsAbsolute(path)) return false;
-        while (!IsSameOrAbove(candidate, path)) candidate = ParentOf(candidate);
+        while (!IsSameOrAbove(candidate, path)) {
+            std::u16string parent = ParentOf(candidate);
+            // Paths on two drives or shares have no directory in common.
+            if (parent.size() >= candidate.size()) return false;
+            candidate = std::move(parent);
+        }
     }
     root = std::move(candidate);
     return true;

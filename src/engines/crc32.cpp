@@ -4,7 +4,6 @@
 
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <cstring>
 
 #include "common/error_record.h"
@@ -125,7 +124,7 @@ uint32_t CQmCRC32::Final(uint8_t* digest) {
 
 bool CQmCRC32::FormatHashText(const uint8_t*, char16_t* buffer, size_t bufferChars) {
     if (bufferChars <= 8) {
-        SetErrorText(ENOBUFS, u"获取哈希值文本失败:缓冲区不足。");
+        SetErrorText(os::kErrorBufferTooSmall, u"获取哈希值文本失败:缓冲区不足。");
         if (bufferChars > 0) buffer[0] = u'\0';
         return false;
     }

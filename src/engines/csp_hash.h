@@ -1,20 +1,18 @@
-// Engines backed by the cryptographic library: MD2, MD4, SHA-256, SHA-384
-// and SHA-512.
+// Engines backed by the system's cryptographic provider: MD2, MD4, SHA-256,
+// SHA-384 and SHA-512.
 //
 // CQmCspHashObject implements the engine interface once for all of them;
 // each algorithm only fixes its class id, name, digest size and algorithm id.
-// The "provider" an engine acquires on its first Init is a library context of
-// its own with the providers its algorithm family needs (SHA-2: the default
-// provider; MD2/MD4: the default and, when it loads, the legacy provider), so
-// no library state is shared between engines or threads. Where the library
-// has no MD2 or MD4, our own code (md2.h) stands behind the same class.
+// The provider an engine acquires on its first Init is its own
+// (os/crypto_provider.h), so nothing is shared between engines or threads.
+// Where the provider has no MD2 or MD4, our own code (md2.h) stands behind
+// the same class.
 #pragma once
-
-#include <openssl/types.h>
 
 #include <cstdint>
 #include <variant>
 
+#include "common/os/crypto_provider.h"
 #include "engines/hash_object.h"
 #include "engines/md2.h"
 
@@ -39,7 +37,7 @@ public:
     // Acquires the provider on first use ("获取加密句柄失败") and starts a new
     // hash object ("创建HASH对象失败"); the previous digest is discarded.
     bool Init() override;
-    // Feeds the library directly from the caller's buffer. Does nothing
+    // Feeds the provider directly from the caller's buffer. Does nothing
     // without a hash object (after a failed Init or after Final).
     void Update(const void* data, uint32_t size) override;
     // The digest size, or 0 after recording "获取HASH值失败". A finished hash
@@ -58,11 +56,10 @@ private:
     bool AcquireProvider();
     bool CreateHashObject();
 
-    OSSL_LIB_CTX* libCtx_ = nullptr;
-    OSSL_PROVIDER* defaultProvider_ = nullptr;
-    OSSL_PROVIDER* legacyProvider_ = nullptr;
-    EVP_MD* md_ = nullptr;
-    EVP_MD_CTX* ctx_ = nullptr;
+    // In this order, so the hash object goes before the provider it was made with.
+    os::CryptoProvider provider_;
+    os::CryptoHash hash_;
+    bool providerHash_ = false;  // digests come from hash_ (else from own_)
     std::variant<std::monostate, Md2Context, Md4Context> own_;
     uint32_t algId_;
     HashState hashState_ = HashState::None;

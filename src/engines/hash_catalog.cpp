@@ -1,8 +1,6 @@
 // The algorithm catalogue.
 #include "engines/hash_catalog.h"
 
-#include <cerrno>
-
 #include "common/error_record.h"
 
 namespace qm {
@@ -37,7 +35,7 @@ std::unique_ptr<CQmHashObject> CQmHashCatalog::CreateObject(int32_t classId) con
     for (const HashClassEntry& entry : entries_) {
         if (entry.classId == classId) return entry.factory();
     }
-    SetErrorText(EINVAL, u"创建对象实列失败:不支持的类ID.");
+    SetErrorText(os::kErrorInvalidArgument, u"创建对象实列失败:不支持的类ID.");
     return nullptr;
 }
 
@@ -45,7 +43,7 @@ int CQmHashCatalog::IndexOf(int32_t classId) const {
     for (size_t i = 0; i < entries_.size(); ++i) {
         if (entries_[i].classId == classId) return static_cast<int>(i);
     }
-    SetErrorText(EINVAL, u"获取类型对应索引号失败:不支持的类ID.");
+    SetErrorText(os::kErrorInvalidArgument, u"获取类型对应索引号失败:不支持的类ID.");
     return -1;
 }
 

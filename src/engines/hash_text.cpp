@@ -3,7 +3,6 @@
 #include "engines/hash_text.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <string_view>
 
 #include "common/error_record.h"
@@ -16,7 +15,7 @@ namespace {
 constexpr char16_t kHexDigits[] = u"0123456789ABCDEF";
 
 void FailBufferTooSmall(char16_t* buffer, size_t bufferChars) {
-    SetErrorText(ENOBUFS, u"获取哈希值文本失败:缓冲区不足。");
+    SetErrorText(os::kErrorBufferTooSmall, u"获取哈希值文本失败:缓冲区不足。");
     if (buffer && bufferChars > 0) buffer[0] = u'\0';
 }
 

@@ -1,12 +1,10 @@
 #include "pipeline/buffer_queue.h"
 
-#include <sys/mman.h>
-
-#include <cerrno>
 #include <new>
 #include <utility>
 
 #include "common/error_record.h"
+#include "common/os/memory.h"
 
 namespace qm {
 
@@ -27,7 +25,7 @@ CQmIoQueueMgr::Allocation::Allocation(Allocation&& other) noexcept
 
 CQmIoQueueMgr::Allocation& CQmIoQueueMgr::Allocation::operator=(Allocation&& other) noexcept {
     if (this != &other) {
-        if (address) ::munmap(address, size);
+        os::FreePages(address, size);
         address = std::exchange(other.address, nullptr);
         size = std::exchange(other.size, 0);
     }
@@ -35,7 +33,7 @@ CQmIoQueueMgr::Allocation& CQmIoQueueMgr::Allocation::operator=(Allocation&& oth
 }
 
 CQmIoQueueMgr::Allocation::~Allocation() {
-    if (address) ::munmap(address, size);
+    os::FreePages(address, size);
 }
 
 CQmIoQueueMgr::CQmIoQueueMgr() = default;
@@ -44,12 +42,12 @@ CQmIoQueueMgr::~CQmIoQueueMgr() { DestroyAll(); }
 
 bool CQmIoQueueMgr::CreateQueue(int index, uint32_t count, uint32_t capacity) {
     if (!ValidIndex(index) || count > kMaxBuffers) {
-        SetLastErrorText(EINVAL, u"创建信号量失败");
+        SetLastErrorText(os::kErrorInvalidArgument, u"创建信号量失败");
         return false;
     }
     Queue& queue = queues_[index];
     if (queue.semaphore) {
-        SetLastErrorText(EEXIST, u"创建信号量失败");
+        SetLastErrorText(os::kErrorAlreadyExists, u"创建信号量失败");
         return false;
     }
     queue.ring = std::make_unique<CQmIoBuffer*[]>(kMaxBuffers);
@@ -59,11 +57,10 @@ bool CQmIoQueueMgr::CreateQueue(int index, uint32_t count, uint32_t capacity) {
     bool complete = true;
     const size_t size = HeaderOffset(capacity) + sizeof(CQmIoBuffer);
     for (uint32_t k = 0; k < count; ++k) {
-        // Anonymous pages come zero-filled and page-aligned, and cost
-        // nothing until a run actually fills them.
-        void* address = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                               -1, 0);
-        if (address == MAP_FAILED) {
+        // Zero-filled, page-aligned pages that cost nothing until a run
+        // actually fills them.
+        void* address = os::AllocatePages(size);
+        if (!address) {
             SetLastErrorText(0, u"分配内存失败(索引号%u,大小:%u字节)。", k,
                              static_cast<uint64_t>(capacity) + sizeof(CQmIoBuffer));
             complete = false;
@@ -85,7 +82,7 @@ bool CQmIoQueueMgr::CreateQueue(int index, uint32_t count, uint32_t capacity) {
 
 CQmIoBuffer* CQmIoQueueMgr::Get(int index, Event* stop) {
     if (!ValidIndex(index) || !queues_[index].semaphore) {
-        SetLastErrorText(EINVAL, u"等待信号量失败");
+        SetLastErrorText(os::kErrorInvalidArgument, u"等待信号量失败");
         return nullptr;
     }
     Queue& queue = queues_[index];

@@ -7,6 +7,7 @@
 
 #include "common/error_record.h"
 #include "common/os/directory.h"
+#include "common/os/path_rules.h"
 #include "document/quorvia_doc.h"
 #include "document/row_sort_keys.h"
 
@@ -20,7 +21,7 @@ std::u16string JoinName(const std::u16string& dir, std::u16string_view name) {
     std::u16string path;
     path.reserve(dir.size() + 1 + name.size());
     path = dir;
-    if (path.empty() || (path.back() != u'/' && path.back() != os::kPathSeparator)) path += os::kPathSeparator;
+    if (path.empty() || !os::IsPathSeparator(path.back())) path += os::kPathSeparator;
     path += name;
     return path;
 }

@@ -1,7 +1,5 @@
 #include "pipeline/task_runner.h"
 
-#include <cerrno>
-
 #include "common/error_record.h"
 #include "document/quorvia_doc.h"
 #include "pipeline/buffer_queue.h"
@@ -42,7 +40,7 @@ CQmTaskRunner::Phase CQmTaskRunner::GetPhase() const {
 bool CQmTaskRunner::StartNewTask(const std::vector<TaskInput>& inputs, std::u16string_view rootDir,
                                  int32_t classId, bool includeSubdirs) {
     if (IsRunning()) {
-        SetErrorText(EBUSY, u"当前正在计算文件校验，因此暂不能创建新的任务。");
+        SetErrorText(os::kErrorBusy, u"当前正在计算文件校验，因此暂不能创建新的任务。");
         return false;
     }
     CQmQuorviaDoc& document = GetQuorviaDoc();
@@ -62,7 +60,7 @@ bool CQmTaskRunner::StartNewTask(const std::vector<TaskInput>& inputs, std::u16s
 
 bool CQmTaskRunner::StartVerification(bool allItems) {
     if (IsRunning()) {
-        SetErrorText(EBUSY, u"当前正在计算文件校验，因此暂不能创建新的任务。");
+        SetErrorText(os::kErrorBusy, u"当前正在计算文件校验，因此暂不能创建新的任务。");
         return false;
     }
     CQmQuorviaDoc& document = GetQuorviaDoc();

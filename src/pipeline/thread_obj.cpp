@@ -1,12 +1,9 @@
 #include "pipeline/thread_obj.h"
 
-#include <pthread.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <system_error>
 
 #include "common/error_record.h"
+#include "common/os/thread.h"
 
 namespace qm {
 
@@ -23,7 +20,7 @@ CQmThreadObj::~CQmThreadObj() {
 
 bool CQmThreadObj::Start() {
     if (thread_.joinable()) {
-        SetErrorText(EBUSY, u"启动线程失败:上一个线程实例还未停止.");
+        SetErrorText(os::kErrorBusy, u"启动线程失败:上一个线程实例还未停止.");
         return false;
     }
     stopFlag_.store(0, std::memory_order_release);
@@ -34,7 +31,7 @@ bool CQmThreadObj::Start() {
         thread_ = std::thread(&CQmThreadObj::ThreadProc, this);
     } catch (const std::system_error& e) {
         finished_.Set();
-        SetLastErrorText(static_cast<uint32_t>(e.code().value()), u"启动线程(ID=%u)失败", threadNumber_);
+        SetLastErrorText(os::ThreadErrorCode(e), u"启动线程(ID=%u)失败", threadNumber_);
         return false;
     }
     return true;
@@ -55,17 +52,17 @@ bool CQmThreadObj::Stop(bool signal, uint32_t timeoutMs, bool /*terminate*/) {
     if (signal) SignalStop();
     if (!thread_.joinable()) return true;
     if (thread_.get_id() == std::this_thread::get_id()) {
-        SetLastErrorText(EDEADLK, u"终止线程时等待线程退出失败");
+        SetLastErrorText(os::kErrorDeadlock, u"终止线程时等待线程退出失败");
         return false;
     }
     if (!finished_.Wait(timeoutMs)) {
-        SetErrorText(ETIMEDOUT, u"终止线程失败:等待线程退出超时.");
+        SetErrorText(os::kErrorTimedOut, u"终止线程失败:等待线程退出超时.");
         return false;
     }
     try {
         thread_.join();
     } catch (const std::system_error& e) {
-        SetLastErrorText(static_cast<uint32_t>(e.code().value()), u"终止线程时等待线程退出失败");
+        SetLastErrorText(os::ThreadErrorCode(e), u"终止线程时等待线程退出失败");
         return false;
     }
     threadId_.store(0, std::memory_order_release);
@@ -78,9 +75,9 @@ void CQmThreadObj::SetNotify(NotifyTarget* target, uint32_t message) {
 }
 
 void CQmThreadObj::ThreadProc() {
-    threadId_.store(static_cast<uint32_t>(::gettid()), std::memory_order_release);
+    threadId_.store(os::CurrentThreadId(), std::memory_order_release);
     // Naming is a courtesy; a failure changes nothing the body does.
-    pthread_setname_np(pthread_self(), ThreadName());
+    os::SetCurrentThreadName(ThreadName());
     const uint32_t result = Execute();
     if (notifyTarget_ && notifyMessage_ != 0) {
         notifyTarget_->Post(notifyMessage_, errorText_.empty() ? 1 : 0, static_cast<intptr_t>(result));

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <thread>
 
@@ -16,26 +15,26 @@ std::u16string SystemText(uint32_t code) {
 }
 
 TEST(ErrorRecord, ContextColonAndSystemText) {
-    const std::u16string text = SetLastErrorText(ENOENT, u"打开文件 %s 失败", u"/tmp/x.txt");
-    EXPECT_EQ(text, u"打开文件 /tmp/x.txt 失败:" + SystemText(ENOENT));
+    const std::u16string text = SetLastErrorText(os::kErrorNotFound, u"打开文件 %s 失败", u"/tmp/x.txt");
+    EXPECT_EQ(text, u"打开文件 /tmp/x.txt 失败:" + SystemText(os::kErrorNotFound));
     EXPECT_EQ(GetLastErrorText(), text);
-    EXPECT_EQ(GetLastErrorCode(), static_cast<uint32_t>(ENOENT));
+    EXPECT_EQ(GetLastErrorCode(), static_cast<uint32_t>(os::kErrorNotFound));
     EXPECT_NE(text.back(), u'\n');
 }
 
 TEST(ErrorRecord, TrailingColonsOfContextAreNotDoubled) {
-    EXPECT_EQ(SetLastErrorText(EACCES, u"读取失败::"), u"读取失败:" + SystemText(EACCES));
+    EXPECT_EQ(SetLastErrorText(os::kErrorAccessDenied, u"读取失败::"), u"读取失败:" + SystemText(os::kErrorAccessDenied));
 }
 
 TEST(ErrorRecord, WithoutContextTheSystemTextStandsAlone) {
-    EXPECT_EQ(SetLastErrorText(EIO), SystemText(EIO));
+    EXPECT_EQ(SetLastErrorText(os::kErrorIo), SystemText(os::kErrorIo));
 }
 
-TEST(ErrorRecord, CodeZeroTakesErrnoAndErrnoZeroHasItsOwnText) {
-    errno = ENOSPC;
-    EXPECT_EQ(SetLastErrorText(0, u"写入"), u"写入:" + SystemText(ENOSPC));
-    EXPECT_EQ(GetLastErrorCode(), static_cast<uint32_t>(ENOSPC));
-    errno = 0;
+TEST(ErrorRecord, CodeZeroTakesTheLastSystemErrorAndZeroHasItsOwnText) {
+    os::SetLastErrorCode(os::kErrorNoMemory);
+    EXPECT_EQ(SetLastErrorText(0, u"写入"), u"写入:" + SystemText(os::kErrorNoMemory));
+    EXPECT_EQ(GetLastErrorCode(), static_cast<uint32_t>(os::kErrorNoMemory));
+    os::SetLastErrorCode(0);
     EXPECT_EQ(SetLastErrorText(0, u"写入"), u"写入:" + SystemText(0));
     EXPECT_EQ(GetLastErrorCode(), 0u);
 }
@@ -47,9 +46,30 @@ TEST(ErrorRecord, UnknownCodeGivesTheUnknownText) {
     EXPECT_FALSE(GetSystemErrorMessage(99999, none));
 }
 
+TEST(ErrorRecord, SystemTextsHaveNoTrailingLineBreak) {
+    // Windows ends its message texts with CR LF.
+    for (const uint32_t code : {os::kErrorNotFound, os::kErrorAccessDenied, os::kErrorInvalidArgument}) {
+        const std::u16string text = SystemText(code);
+        ASSERT_FALSE(text.empty()) << code;
+        EXPECT_NE(text.back(), u'\n') << code;
+        EXPECT_NE(text.back(), u'\r') << code;
+    }
+}
+
+#if defined(_WIN32)
+TEST(ErrorRecord, InternetCodesTakeTheirTextFromTheInternetModule) {
+    // 12002 (a time-out of an internet request) is in no table of the
+    // system's own; only the internet module knows it.
+    std::u16string text;
+    ASSERT_TRUE(GetSystemErrorMessage(12002, text));
+    EXPECT_FALSE(text.empty());
+    EXPECT_EQ(SetLastErrorText(12002, u"下载"), u"下载:" + text);
+}
+#endif
+
 TEST(ErrorRecord, FromResultTakesLow16Bits) {
-    SetLastErrorTextFromResult(0x80070000u | ENOENT, u"x");
-    EXPECT_EQ(GetLastErrorCode(), static_cast<uint32_t>(ENOENT));
+    SetLastErrorTextFromResult(0x80070000u | os::kErrorNotFound, u"x");
+    EXPECT_EQ(GetLastErrorCode(), static_cast<uint32_t>(os::kErrorNotFound));
 }
 
 TEST(ErrorRecord, SetErrorTextStoresExactly) {
@@ -58,13 +78,13 @@ TEST(ErrorRecord, SetErrorTextStoresExactly) {
 }
 
 TEST(ErrorRecord, ReplaceContextKeepsSystemPartAndSkipsPathColons) {
-    const std::u16string sys = SystemText(ENOSPC);
-    SetLastErrorText(ENOSPC, u"写入文件 %s 失败", u"C:\\x.txt");
+    const std::u16string sys = SystemText(os::kErrorNoMemory);
+    SetLastErrorText(os::kErrorNoMemory, u"写入文件 %s 失败", u"C:\\x.txt");
     EXPECT_EQ(ReplaceErrorContext(u"写入文件[%s]失败", u"C:\\x.txt"), u"写入文件[C:\\x.txt]失败:" + sys);
 
-    SetLastErrorText(ENOSPC, u"打开 %s 于 12:30:05", u"115://a|1");
+    SetLastErrorText(os::kErrorNoMemory, u"打开 %s 于 12:30:05", u"115://a|1");
     EXPECT_EQ(ReplaceErrorContext(u"新的"), u"新的:" + sys);
-    EXPECT_EQ(GetLastErrorCode(), static_cast<uint32_t>(ENOSPC));
+    EXPECT_EQ(GetLastErrorCode(), static_cast<uint32_t>(os::kErrorNoMemory));
 
     // Without a context colon only the new context remains.
     SetErrorText(0, u"无冒号");
@@ -97,7 +117,7 @@ TEST(ErrorRecordDeathTest, RecordingAfterThreadEndIsHarmless) {
         {
             SetErrorText(0, u"先记录");
             std::atexit([] {
-                SetLastErrorText(ENOENT, u"退出时");
+                SetLastErrorText(os::kErrorNotFound, u"退出时");
                 std::_Exit(GetLastErrorText().empty() ? 0 : 3);
             });
             std::exit(1);

@@ -10,6 +10,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include "common/error_record.h"
 #include "common/utf.h"
 
@@ -18,6 +22,23 @@ namespace {
 
 constexpr char16_t kUnsupported[] = u"转换字符串编码方式失败:不支持的编码方式.";
 
+#if defined(_WIN32)
+// Makes "CP936" or "1252" the calling thread's ANSI code page for one test by
+// giving the thread a locale whose code page it is (CP_THREAD_ACP follows the
+// thread locale); null leaves the thread's own.
+class ScopedCodePage {
+public:
+    explicit ScopedCodePage(const char* value) : saved_(GetThreadLocale()) {
+        const std::string name = value ? value : "";
+        if (name == "CP936" || name == "936") SetThreadLocale(MAKELCID(0x0804, SORT_DEFAULT));  // zh-CN
+        if (name == "CP1252" || name == "1252") SetThreadLocale(MAKELCID(0x0409, SORT_DEFAULT));  // en-US
+    }
+    ~ScopedCodePage() { SetThreadLocale(saved_); }
+
+private:
+    LCID saved_;
+};
+#else
 // Sets QUORVIA_ANSI_CODEPAGE for one test (unset with null) and restores it.
 class ScopedCodePage {
 public:
@@ -34,6 +55,7 @@ public:
 private:
     std::optional<std::string> saved_;
 };
+#endif
 
 std::u16string Decode(std::string_view bytes, int32_t encoding) {
     std::u16string text = u"untouched";
@@ -104,6 +126,19 @@ TEST(DecodeText, MarksAndOddLengths) {
     }
 }
 
+#if defined(_WIN32)
+TEST(AnsiCodePage, TheThreadsCodePageIsUsed) {
+    {
+        ScopedCodePage western("1252");
+        EXPECT_EQ(GetAnsiCodePage(), "CP1252");
+        EXPECT_EQ(Encode(u"é校", QM_ENC_ANSI), "\xE9?");  // a character the code page lacks is '?'
+        EXPECT_EQ(Decode("\xE9", QM_ENC_ANSI), u"é");
+    }
+    ScopedCodePage gbk("CP936");
+    EXPECT_EQ(GetAnsiCodePage(), "CP936");
+    EXPECT_EQ(Encode(u"校验", QM_ENC_ANSI), "\xD0\xA3\xD1\xE9");
+}
+#else
 TEST(AnsiCodePage, UnicodeLocalesUseGbkAndTheOverrideWins) {
     const std::string saved = std::setlocale(LC_CTYPE, nullptr);
     ScopedCodePage none(nullptr);
@@ -127,19 +162,34 @@ TEST(AnsiCodePage, UnicodeLocalesUseGbkAndTheOverrideWins) {
         std::setlocale(LC_CTYPE, saved.c_str());
     }
 }
+#endif
 
 TEST(AnsiCodePage, GbkConversionBothWays) {
     ScopedCodePage gbk("CP936");
     EXPECT_EQ(Encode(u"校验 a", QM_ENC_ANSI, true), std::string("\xD0\xA3\xD1\xE9 a\0", 7));
-    EXPECT_EQ(Encode(u"x\U0001F600y", QM_ENC_ANSI), "x?y");  // one '?' for the pair
     EXPECT_EQ(Encode(std::u16string(u"a") + u'\xDC00' + u"b", QM_ENC_ANSI), "a?b");
-    EXPECT_EQ(Encode(std::u16string(u"a") + u'\xD800', QM_ENC_ANSI), "a?");
     EXPECT_EQ(Encode(u"", QM_ENC_ANSI), "");
 
     EXPECT_EQ(Decode("\xD0\xA3\xD1\xE9", QM_ENC_ANSI), u"校验");
     EXPECT_EQ(Decode(std::string_view("\xD0\xA3\0\xD1\xE9", 5), QM_ENC_ANSI), u"校");  // stops at a zero byte
+
+    // What stands for a character the code page lacks, or for bytes that are
+    // none of its characters, is the converter's choice: one replacement
+    // each, and the text around it intact.
+#if defined(_WIN32)
+    EXPECT_EQ(Encode(u"x\U0001F600y", QM_ENC_ANSI), "x??y");  // one default character per code unit
+    const std::u16string cut = Decode("a\xD0", QM_ENC_ANSI);
+    EXPECT_EQ(cut.size(), 2u);
+    EXPECT_EQ(cut.front(), u'a');
+    const std::u16string stray = Decode("\xFF" "a\xD0\xA3", QM_ENC_ANSI);
+    EXPECT_EQ(stray.size(), 3u);
+    EXPECT_EQ(stray.substr(1), u"a校");
+#else
+    EXPECT_EQ(Encode(u"x\U0001F600y", QM_ENC_ANSI), "x?y");  // one '?' for the pair
+    EXPECT_EQ(Encode(std::u16string(u"a") + u'\xD800', QM_ENC_ANSI), "a?");
     EXPECT_EQ(Decode("a\xD0", QM_ENC_ANSI), u"a\uFFFD");         // ends inside a character
     EXPECT_EQ(Decode("\xFF" "a\xD0\xA3", QM_ENC_ANSI), u"\uFFFDa校");  // a byte that starts none
+#endif
 }
 
 // Arbitrary bytes, cut anywhere, in every encoding: never a crash or an

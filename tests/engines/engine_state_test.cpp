@@ -109,11 +109,11 @@ TEST(ProviderEngine, UnavailableAlgorithmFailsInitUpdateAndFinal) {
     SetCspAlgorithmUnavailableForTesting(QM_CALG_SHA_256, true);
     CQmCspSha256 sha256;
     EXPECT_FALSE(sha256.Init());
-    EXPECT_EQ(GetLastErrorText(), u"创建HASH对象失败:" + SystemText(ENOTSUP));
+    EXPECT_EQ(GetLastErrorText(), u"创建HASH对象失败:" + SystemText(os::kErrorNotSupported));
     sha256.Update("abc", 3);  // nothing to feed: must not crash
     uint8_t digest[QM_MAX_DIGEST_SIZE];
     EXPECT_EQ(sha256.Final(digest), 0u);
-    EXPECT_EQ(GetLastErrorText(), u"获取HASH值失败:" + SystemText(EINVAL));
+    EXPECT_EQ(GetLastErrorText(), u"获取HASH值失败:" + SystemText(os::kErrorInvalidArgument));
 
     // The same engine recovers once the algorithm is there again, and a
     // digest begun before a failed Init does not survive it.

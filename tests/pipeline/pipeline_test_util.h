@@ -1,7 +1,11 @@
 // Helpers shared by the pipeline tests.
 #pragma once
 
+#if defined(_WIN32)
+#include "support/cng_digest.h"
+#else
 #include <openssl/evp.h>
+#endif
 
 #include <chrono>
 #include <condition_variable>
@@ -77,13 +81,18 @@ inline void WriteFile(const std::filesystem::path& file, std::string_view bytes)
     std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-// The digest by OpenSSL ("MD5", "SHA1"), to compare the pipeline's with.
+// The digest by OpenSSL ("MD5", "SHA1"; on Windows by the system's CNG),
+// to compare the pipeline's with.
 inline std::vector<uint8_t> ReferenceDigest(const char* algorithm, std::string_view data) {
+#if defined(_WIN32)
+    return CngDigest(algorithm, data);
+#else
     std::vector<uint8_t> digest(EVP_MAX_MD_SIZE);
     unsigned int size = 0;
     EVP_Digest(data.data(), data.size(), digest.data(), &size, EVP_get_digestbyname(algorithm), nullptr);
     digest.resize(size);
     return digest;
+#endif
 }
 
 }  // namespace qm::test

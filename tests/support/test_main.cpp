@@ -1,13 +1,41 @@
 // Test entry: every test program runs with its settings in a private
-// directory, so no test reads or writes the real home.
-#include <unistd.h>
-
+// place, so no test reads or writes the real ones.
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+
+#if defined(_WIN32)
+
+#include <windows.h>
+
+namespace {
+
+// The settings live in the registry under the current user. Under Wine the
+// tests run in the build's own prefix, whose user is private to the build,
+// and the test program starts from no saved value, as the Linux one does from
+// an empty settings directory; on a real Windows the user's value is left
+// alone.
+void ForgetSavedSettings() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) return;
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Zantoria\\Quorvia 2.0");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    ForgetSavedSettings();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
+
+#else
+
+#include <unistd.h>
 
 namespace {
 
@@ -34,3 +62,5 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+#endif

@@ -12,6 +12,13 @@
 
 namespace qm::test {
 
+#if defined(_WIN32)
+
+// The process's threads, each by the name it gave itself (win32_support.cpp).
+size_t WorkerThreadCount();
+
+#else
+
 inline size_t WorkerThreadCount() {
     size_t count = 0;
     std::error_code error;
@@ -23,6 +30,8 @@ inline size_t WorkerThreadCount() {
     }
     return count;
 }
+
+#endif
 
 // True once no worker is left. A joined thread has ended, but the kernel
 // takes it off the process's list a moment later, so this looks again for a

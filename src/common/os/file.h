@@ -21,13 +21,10 @@ namespace qm::os {
 // A HANDLE; INVALID_HANDLE_VALUE is "no file".
 using FileHandle = void*;
 inline FileHandle const kInvalidFileHandle = reinterpret_cast<FileHandle>(~uintptr_t{0});
-// The separator the system writes between path components.
-inline constexpr char16_t kPathSeparator = u'\\';
 #else
 // A file descriptor; -1 is "no file".
 using FileHandle = int;
 inline constexpr FileHandle kInvalidFileHandle = -1;
-inline constexpr char16_t kPathSeparator = u'/';
 #endif
 
 // Closes a handle. False when the system reports a failure of the close
