@@ -7,6 +7,7 @@
 
 #include "common/app_info.h"
 #include "common/error_record.h"
+#include "common/os/path_rules.h"
 
 namespace qm {
 namespace {
@@ -106,7 +107,9 @@ TEST_F(UserPromptsTest, OneChosenFileHasTheLayoutOfSeveral) {
     prompts_.dialogResult.paths = {u"/d/a.iso", u"/d/b.iso"};
     ASSERT_TRUE(ShowFileDialog(nullptr, QmFileDialogMode::Open, u"添加文件", {}, nullptr, true, buffer));
     EXPECT_EQ(buffer, std::u16string(u"/d\0a.iso\0b.iso\0", 15));
-    EXPECT_EQ(SplitMultiSelection(buffer), (std::vector<std::u16string>{u"/d/a.iso", u"/d/b.iso"}));
+    // The folder and the names are joined with the system's separator.
+    const std::u16string folder = std::u16string(u"/d") + os::kPathSeparator;
+    EXPECT_EQ(SplitMultiSelection(buffer), (std::vector<std::u16string>{folder + u"a.iso", folder + u"b.iso"}));
 }
 
 TEST_F(UserPromptsTest, CancelAndWaitCursorNesting) {
