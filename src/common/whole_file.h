@@ -34,6 +34,9 @@ bool ReadWholeFile(std::u16string_view path, std::vector<uint8_t>& buffer, size_
 // /dev/null) is written directly, and so is a writable file in a directory
 // that refuses new entries; such a file first gets the whole new size
 // reserved, so a full disk fails the write with its old content intact.
+// On Windows the permission bits are the file's attribute flags (hidden,
+// system, archive), which the replacement keeps; a read-only file is not
+// replaced, and a device path (\\.\...) is written directly.
 //
 // Failure texts: "创建文件 %s 失败" when the file cannot be created (no such
 // directory, a directory as target), "写入文件 %s 失败" when writing,

@@ -118,7 +118,14 @@ TEST(ErrorRecordDeathTest, RecordingAfterThreadEndIsHarmless) {
             SetErrorText(0, u"先记录");
             std::atexit([] {
                 SetLastErrorText(os::kErrorNotFound, u"退出时");
+#if defined(_WIN32)
+                // The main thread's thread-local objects live until the
+                // process ends there, so the record still takes the text;
+                // what must hold is that nothing breaks.
+                std::_Exit(0);
+#else
                 std::_Exit(GetLastErrorText().empty() ? 0 : 3);
+#endif
             });
             std::exit(1);
         },

@@ -1,4 +1,5 @@
 // The rules of message boxes and file dialogs, answered by a recording fake.
+#include "support/windows_port.h"
 #include "common/user_prompts.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 
 #include "common/app_info.h"
 #include "common/error_record.h"
+#include "common/os/path_rules.h"
 
 namespace qm {
 namespace {
@@ -95,6 +97,7 @@ TEST_F(UserPromptsTest, DefaultTitlesFilterAndExtension) {
 }
 
 TEST_F(UserPromptsTest, OneChosenFileHasTheLayoutOfSeveral) {
+    QM_NOT_ON_WINDOWS_YET("its expected folder is spelt with '/'");
     std::u16string buffer = u"ignored";
     int filterIndex = 2;
     prompts_.dialogResult.paths = {u"/d/a.iso"};
@@ -106,7 +109,9 @@ TEST_F(UserPromptsTest, OneChosenFileHasTheLayoutOfSeveral) {
     prompts_.dialogResult.paths = {u"/d/a.iso", u"/d/b.iso"};
     ASSERT_TRUE(ShowFileDialog(nullptr, QmFileDialogMode::Open, u"添加文件", {}, nullptr, true, buffer));
     EXPECT_EQ(buffer, std::u16string(u"/d\0a.iso\0b.iso\0", 15));
-    EXPECT_EQ(SplitMultiSelection(buffer), (std::vector<std::u16string>{u"/d/a.iso", u"/d/b.iso"}));
+    // The folder and the names are joined with the system's separator.
+    const std::u16string folder = std::u16string(u"/d") + os::kPathSeparator;
+    EXPECT_EQ(SplitMultiSelection(buffer), (std::vector<std::u16string>{folder + u"a.iso", folder + u"b.iso"}));
 }
 
 TEST_F(UserPromptsTest, CancelAndWaitCursorNesting) {

@@ -1,3 +1,4 @@
+#include "support/windows_port.h"
 #include "document/encoding.h"
 
 #include <gtest/gtest.h>
@@ -254,6 +255,7 @@ TEST(Encoding, TextRoundTripsThroughEachWritableEncoding) {
 }
 
 TEST(Encoding, EachThreadConvertsIndependently) {
+    QM_NOT_ON_WINDOWS_YET("it pins the code page through QUORVIA_ANSI_CODEPAGE; Windows takes the thread's (CP_THREAD_ACP)");
     ScopedCodePage gbk("CP936");
     std::vector<std::thread> threads;
     std::vector<int> failures(4, 0);

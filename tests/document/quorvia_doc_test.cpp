@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/windows_port.h"
 #include "common/app_info.h"
 #include "common/error_record.h"
 #include "common/settings_store.h"
@@ -54,7 +55,7 @@ protected:
     void SetUp() override {
         const char* old = std::getenv("XDG_CONFIG_HOME");
         saved_ = old ? old : "";
-        setenv("XDG_CONFIG_HOME", dir_.path().c_str(), 1);
+        setenv("XDG_CONFIG_HOME", dir_.path().string().c_str(), 1);
     }
     void TearDown() override { setenv("XDG_CONFIG_HOME", saved_.c_str(), 1); }
 
@@ -70,6 +71,7 @@ protected:
 };
 
 TEST_F(DocumentSettingsTest, AlgorithmComesFromAndGoesToTheSettingsStore) {
+    QM_NOT_ON_WINDOWS_YET("it reads the INI store; the registry store is checked by SettingsTest");
     {
         CQmQuorviaDoc doc;  // a first run: nothing stored
         EXPECT_EQ(doc.GetAlgorithm(), QM_HASH_SHA1);
@@ -93,7 +95,7 @@ TEST_F(DocumentSettingsTest, SettingsFailuresDoNotReplaceTheCallersError) {
     // A configuration home below a regular file can be neither read nor
     // created; a failed list load destroys its temporary document right
     // before its own reason is shown.
-    setenv("XDG_CONFIG_HOME", dir_.Write("file", "x").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", dir_.Write("file", "x").string().c_str(), 1);
     SetErrorText(0, u"不支持的算法类型。");
     { CQmQuorviaDoc doc; }
     EXPECT_EQ(GetLastErrorText(), u"不支持的算法类型。");
@@ -355,7 +357,11 @@ TEST_F(Link115Test, RootMatchesOnlyWholeComponents) {
     // name the directories "base" and "x".
     EXPECT_EQ(LinkOf(u"/database/x/a.jpg"), u"115://a.jpg|1234|" + hash_);
     EXPECT_EQ(LinkOf(u"/other/x/a.jpg"), u"115://a.jpg|1234|" + hash_);
+#if defined(_WIN32)
+    EXPECT_EQ(LinkOf(u"/Data/x/a.jpg"), u"115://a.jpg|1234|" + hash_ + u"|x") << "names ignore case there";
+#else
     EXPECT_EQ(LinkOf(u"/Data/x/a.jpg"), u"115://a.jpg|1234|" + hash_) << "names differing in case differ";
+#endif
 }
 
 TEST_F(Link115Test, NoLinkWithoutAStoredHash) {

@@ -1,26 +1,46 @@
 // Items of the hash document: creation, the refreshing open, digests.
+#if !defined(_WIN32)
 #include <sys/stat.h>
 #include <utime.h>
+#endif
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "common/error_record.h"
 #include "common/formatting.h"
+#include "common/os/error_codes.h"
+#include "common/os/file.h"
 #include "common/utf.h"
 #include "document/quorvia_doc.h"
 #include "document/quorvia_item.h"
 #include "engines/hash_object.h"
+#include "support/path_text.h"
+#include "support/system_text.h"
 #include "support/temp_dir.h"
 
 namespace qm {
 namespace {
 
-std::u16string U16(const std::filesystem::path& path) { return PathFromOs(path.string()); }
+std::u16string U16(const std::filesystem::path& path) { return test::PathText(path); }
 
+#if defined(_WIN32)
+// The attributes of the path, asked apart from the item's own way to them.
+uint64_t MTimeOf(const std::filesystem::path& path) {
+    os::FileAttributes attributes;
+    EXPECT_TRUE(os::GetPathAttributes(U16(path), attributes));
+    return attributes.lastWriteTime;
+}
+
+void SetMTime(const std::filesystem::path& path, int64_t seconds) {
+    using namespace std::chrono;
+    std::filesystem::last_write_time(path, file_clock::from_sys(sys_seconds(seconds * 1s)));
+}
+#else
 uint64_t MTimeOf(const std::filesystem::path& path) {
     struct stat st;
     EXPECT_EQ(::stat(path.c_str(), &st), 0);
@@ -31,12 +51,9 @@ void SetMTime(const std::filesystem::path& path, time_t seconds) {
     struct utimbuf times{seconds, seconds};
     ASSERT_EQ(::utime(path.c_str(), &times), 0);
 }
+#endif
 
-std::u16string SystemText(int error) {
-    std::u16string text;
-    EXPECT_TRUE(GetSystemErrorMessage(static_cast<uint32_t>(error), text));
-    return text;
-}
+std::u16string SystemText(uint32_t error) { return test::SystemTextFor(error); }
 
 // Tests that go through the process-wide document leave it as they found it.
 class ItemTest : public ::testing::Test {
@@ -70,7 +87,7 @@ TEST_F(ItemTest, CreateTakesMissingSizeAndTimeFromTheFile) {
 }
 
 TEST_F(ItemTest, CreateForAMissingFileCarriesTheAttributeError) {
-    const std::u16string expected = u"获取文件属性失败:" + SystemText(ENOENT);
+    const std::u16string expected = u"获取文件属性失败:" + SystemText(os::kErrorNotFound);
     for (uint64_t size : {kUnknownFileSize, uint64_t{0}}) {
         auto item = CQmQuorviaItem::CreateItem(U16(dir_ / "gone"), size, 0);
         ASSERT_TRUE(item);
@@ -146,7 +163,7 @@ TEST_F(ItemTest, FailedOpenKeepsTheKnownLength) {
     std::filesystem::remove(file);
     EXPECT_EQ(item->Open(), kInvalidHandle);
     EXPECT_EQ(item->GetLength(), 8u) << "the hasher counts the unread bytes from it";
-    EXPECT_EQ(item->GetError(), u"打开文件失败:" + SystemText(ENOENT));
+    EXPECT_EQ(item->GetError(), u"打开文件失败:" + SystemText(os::kErrorNotFound));
     EXPECT_TRUE(item->IsProcessed());
     EXPECT_FALSE(item->IsChanged());
 }

@@ -1,3 +1,4 @@
+#include "support/windows_port.h"
 #include "document/row_order.h"
 
 #include <gtest/gtest.h>
@@ -99,6 +100,7 @@ TEST(DisplayOrder, GroupsByFirstAppearanceAndSortsNamesWithin) {
 }
 
 TEST(DisplayOrder, DirectoriesDifferingInCaseAreSeparateGroups) {
+    QM_NOT_ON_WINDOWS_YET("Windows names ignore the case of A-Z, so such directories are one group there by design");
     const std::vector<std::u16string_view> paths = {u"/d/Sub/b", u"/d/sub/a", u"/d/Sub/a"};
     const std::vector<std::u16string> expected = {u"/d/Sub/a", u"/d/Sub/b", u"/d/sub/a"};
     EXPECT_EQ(Ordered(paths), expected);

@@ -1,3 +1,4 @@
+#include "support/windows_port.h"
 #include "document/task_paths.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "common/utf.h"
+#include "support/path_text.h"
 #include "support/temp_dir.h"
 
 namespace qm {
@@ -27,6 +29,7 @@ TEST(CommonRoot, SingleInputGivesItsDirectory) {
 }
 
 TEST(CommonRoot, ShortensByWholeComponents) {
+    QM_NOT_ON_WINDOWS_YET("its paths are '/'-rooted, which Windows takes as relative (PathRulesTest covers drive and share roots)");
     EXPECT_EQ(Root({{u"/data/x/1.bin", false}, {u"/data/y", true}}), u"/data");
     EXPECT_EQ(Root({{u"/ab", true}, {u"/abc/f.txt", false}}), u"/");
     // A character-wise prefix is not a parent: "/data/data" is not above
@@ -47,7 +50,7 @@ TEST(CommonRoot, RelativeInputsShareNoRoot) {
 
 class TaskPathsTest : public ::testing::Test {
 protected:
-    std::u16string P(std::string_view name) const { return PathFromOs((dir_ / name).string()); }
+    std::u16string P(std::string_view name) const { return test::PathText(dir_ / name); }
     test::TempDir dir_;
 };
 
@@ -78,6 +81,9 @@ TEST_F(TaskPathsTest, EveryMissingPathIsReported) {
               u"以下文件或目录已不存在，请检查后再重新尝试：\n" + P("gone1") + u"\n");
 }
 
+#if !defined(_WIN32)
+// Symbolic links need a privilege on Windows that Wine and an ordinary
+// account lack.
 TEST_F(TaskPathsTest, LinksAreFollowed) {
     std::filesystem::create_directories(dir_ / "real");
     std::filesystem::create_directory_symlink(dir_ / "real", dir_ / "link");
@@ -90,6 +96,8 @@ TEST_F(TaskPathsTest, LinksAreFollowed) {
     const std::vector<std::u16string> dangling = {P("dangling")};
     EXPECT_EQ(CheckTaskPaths(dangling).status, QmTaskPathStatus::MissingPaths);
 }
+
+#endif
 
 TEST_F(TaskPathsTest, EmptyListAndUnrelatedRoots) {
     EXPECT_EQ(CheckTaskPaths({}).status, QmTaskPathStatus::NoPaths);

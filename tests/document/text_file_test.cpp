@@ -1,18 +1,23 @@
+#include "support/windows_port.h"
 #include "document/text_file.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#if !defined(_WIN32)
 #include <cerrno>
+#endif
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "common/error_record.h"
+#include "common/os/error_codes.h"
 #include "common/utf.h"
+#include "support/path_text.h"
+#include "support/system_text.h"
 #include "support/temp_dir.h"
 
 namespace qm {
@@ -21,13 +26,9 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::u16string>;
 
-std::u16string U(const fs::path& path) { return PathFromOs(path.string()); }
+std::u16string U(const fs::path& path) { return test::PathText(path); }
 
-std::u16string SystemText(int code) {
-    std::u16string text;
-    GetSystemErrorMessage(static_cast<uint32_t>(code), text);
-    return text;
-}
+std::u16string SystemText(uint32_t code) { return test::SystemTextFor(code); }
 
 // Every test reads ANSI as GBK, whatever the machine's locale.
 class TextFileTest : public ::testing::Test {
@@ -73,6 +74,7 @@ TEST_F(TextFileTest, MarksDecideAndAreDropped) {
 }
 
 TEST_F(TextFileTest, WithoutMarkWellFormedUtf8WinsElseAnsi) {
+    QM_NOT_ON_WINDOWS_YET("it pins GBK through QUORVIA_ANSI_CODEPAGE; Windows takes the thread's code page");
     EXPECT_EQ(Read("\xE6\xA0\xA1\xE9\xAA\x8C"), u"校验");  // UTF-8
     EXPECT_EQ(Read("\xD0\xA3\xD1\xE9"), u"校验");          // GBK
     EXPECT_EQ(Read(""), u"");
@@ -103,6 +105,7 @@ TEST_F(TextFileTest, ValidityTableBoundaries) {
 }
 
 TEST_F(TextFileTest, ExplicitAndStrictEncodings) {
+    QM_NOT_ON_WINDOWS_YET("it pins GBK through QUORVIA_ANSI_CODEPAGE; Windows takes the thread's code page");
     EXPECT_EQ(Read("\xD0\xA3", QM_ENC_ANSI), u"校");
     // Not strict: the named decoding is used, and the detected mark still skipped.
     EXPECT_EQ(Read("\xEF\xBB\xBF" "ab", QM_ENC_ANSI), u"ab");
@@ -126,7 +129,7 @@ TEST_F(TextFileTest, LinesAndTheirCarriageReturns) {
 
     Lines lines{u"untouched"};
     EXPECT_FALSE(ReadTextLines(U(dir_ / "missing"), QM_ENC_AUTO, false, lines));
-    EXPECT_EQ(GetLastErrorText(), FormatText(u"打开文件 %s 失败", U(dir_ / "missing")) + u":" + SystemText(ENOENT));
+    EXPECT_EQ(GetLastErrorText(), FormatText(u"打开文件 %s 失败", U(dir_ / "missing")) + u":" + SystemText(os::kErrorNotFound));
     EXPECT_EQ(lines, Lines{u"untouched"});
 }
 
@@ -151,12 +154,8 @@ TEST(TrimLines, BlanksAtBothEndsOnly) {
 
 TEST_F(TextFileTest, HundredMebibytesIsTheLimit) {
     const fs::path file = dir_ / "big.txt";
-    {
-        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(kMaxTextFileSize + 1)), 0);  // sparse: instant
-        ::close(fd);
-    }
+    std::ofstream(file, std::ios::binary).flush();
+    fs::resize_file(file, kMaxTextFileSize + 1);  // sparse where the file system can: instant
     std::u16string text = u"untouched";
     EXPECT_FALSE(ReadTextFile(U(file), QM_ENC_AUTO, false, text));
     EXPECT_EQ(GetLastErrorText(), FormatText(u"文件 %s 超过最大限制", U(file)));
@@ -168,6 +167,7 @@ TEST_F(TextFileTest, HundredMebibytesIsTheLimit) {
 }
 
 TEST_F(TextFileTest, WriteWithAndWithoutMarks) {
+    QM_NOT_ON_WINDOWS_YET("it pins GBK through QUORVIA_ANSI_CODEPAGE; Windows takes the thread's code page");
     const fs::path file = dir_ / "out.txt";
     ASSERT_TRUE(WriteTextFile(U(file), QM_ENC_UTF8, true, u"; Hash: SHA1\r\n校验"));
     EXPECT_EQ(test::ReadBytes(file), "\xEF\xBB\xBF; Hash: SHA1\r\n\xE6\xA0\xA1\xE9\xAA\x8C");
@@ -196,13 +196,21 @@ TEST_F(TextFileTest, WriteFailures) {
     EXPECT_EQ(GetLastErrorText(), u"转换字符串编码方式失败:不支持的编码方式.");
     EXPECT_EQ(test::ReadBytes(file), "old");
 
+#if defined(_WIN32)
+    // No full device there to write to. The drive's colon is in every path,
+    // and must not be taken for the end of the context.
+    const std::u16string missing = U(dir_ / "no-such" / "x.txt");
+    const uint32_t missingFolder = 3;  // ERROR_PATH_NOT_FOUND: a folder on the way
+#else
     EXPECT_FALSE(WriteTextFile(u"/dev/full", QM_ENC_UTF8, true, u"text"));
     EXPECT_EQ(GetLastErrorText(), u"写入文件[/dev/full]失败:" + SystemText(ENOSPC));
 
     // A colon in the path must not be taken for the end of the context.
     const std::u16string missing = U(dir_ / "no:such" / "x.txt");
+    const uint32_t missingFolder = os::kErrorNotFound;
+#endif
     EXPECT_FALSE(WriteTextFile(missing, QM_ENC_UTF8, true, u"text"));
-    EXPECT_EQ(GetLastErrorText(), u"写入文件[" + missing + u"]失败:" + SystemText(ENOENT));
+    EXPECT_EQ(GetLastErrorText(), u"写入文件[" + missing + u"]失败:" + SystemText(missingFolder));
 }
 
 }  // namespace

@@ -1,38 +1,45 @@
 // Opening byte ranges of files and devices.
+#if !defined(_WIN32)
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
+#endif
+
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <string>
 #include <vector>
 
 #include "common/error_record.h"
+#include "common/os/error_codes.h"
+#include "common/os/file.h"
 #include "common/utf.h"
 #include "input/io_object.h"
+#if !defined(_WIN32)
 #include "input/loop_device.h"
+#endif
+#include "support/path_text.h"
+#include "support/system_text.h"
 #include "support/temp_dir.h"
 
 namespace qm {
 namespace {
 
-std::u16string U16(const std::filesystem::path& path) { return PathFromOs(path.string()); }
+std::u16string U16(const std::filesystem::path& path) { return test::PathText(path); }
 
-std::u16string WithSystemText(std::u16string_view context, int error) {
-    std::u16string message;
-    EXPECT_TRUE(GetSystemErrorMessage(static_cast<uint32_t>(error), message));
-    return std::u16string(context) + u":" + message;
+std::u16string WithSystemText(std::u16string_view context, uint32_t error) {
+    return std::u16string(context) + u":" + test::SystemTextFor(error);
 }
 
-std::string ReadAll(int fd) {
+std::string ReadAll(QmFileHandle handle) {
     std::string bytes;
     char buffer[256];
-    ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<size_t>(n));
+    int64_t n;
+    while ((n = os::ReadFileData(handle, buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<size_t>(n));
     return bytes;
 }
 
@@ -55,7 +62,7 @@ protected:
 TEST_F(RangeReaderTest, OpensAtTheStartOffsetAndSettlesTheLength) {
     CQmIoObject object(file_);
     object.SetRange(std::nullopt, 3, 0);
-    const int fd = object.Open();
+    const QmFileHandle fd = object.Open();
     ASSERT_NE(fd, kInvalidHandle);
     EXPECT_EQ(object.GetLength(), 7u);
     EXPECT_EQ(object.Open(), fd) << "an open object keeps its descriptor";
@@ -64,7 +71,9 @@ TEST_F(RangeReaderTest, OpensAtTheStartOffsetAndSettlesTheLength) {
     EXPECT_FALSE(object.IsProcessed());
     object.CloseFile();
     EXPECT_EQ(object.GetHandle(), kInvalidHandle);
+#if !defined(_WIN32)
     EXPECT_EQ(::fcntl(fd, F_GETFD), -1) << "CloseFile closes the descriptor";
+#endif
 }
 
 TEST_F(RangeReaderTest, AcceptsRangesUpToTheEndAndRefusesBeyond) {
@@ -97,17 +106,29 @@ TEST_F(RangeReaderTest, AcceptsRangesUpToTheEndAndRefusesBeyond) {
 
 TEST_F(RangeReaderTest, VanishedFileRecordsTheSystemText) {
     CQmIoObject object(U16(dir_ / "gone.bin"));
-    ExpectFailedOpen(object, WithSystemText(u"打开文件失败", ENOENT));
-    EXPECT_EQ(GetLastErrorCode(), static_cast<uint32_t>(ENOENT));
+    ExpectFailedOpen(object, WithSystemText(u"打开文件失败", os::kErrorNotFound));
+    EXPECT_EQ(GetLastErrorCode(), os::kErrorNotFound);
 }
 
 TEST_F(RangeReaderTest, DirectoryFailsWhateverSizeItReports) {
     // Some file systems give a directory the size 0: read as a file it would
     // pass for an empty one.
     CQmIoObject object(U16(dir_.path()));
-    ExpectFailedOpen(object, WithSystemText(u"打开文件失败", EISDIR));
+    ExpectFailedOpen(object, WithSystemText(u"打开文件失败", os::kErrorIsDirectory));
 }
 
+#if defined(_WIN32)
+// The console's input has no fixed content; a device path names a disk.
+TEST_F(RangeReaderTest, InputsWithoutFixedContentFailWithoutBlocking) {
+    EXPECT_TRUE(IsDevicePath(u"\\\\.\\PhysicalDrive0"));
+    EXPECT_FALSE(IsDevicePath(file_));
+    EXPECT_FALSE(IsDevicePath(u"NUL"));
+    CQmIoObject object(u"NUL");
+    ExpectFailedOpen(object, u"打开文件失败:不支持的文件类型。");
+}
+#else
+// Linux only: named pipes, the character devices of /dev, sockets, the
+// files of /proc and loop devices have no Windows counterpart in a path.
 TEST_F(RangeReaderTest, InputsWithoutFixedContentFailWithoutBlocking) {
     const std::u16string unsupported = u"打开文件失败:不支持的文件类型。";
     const std::string fifo = (dir_ / "pipe").string();
@@ -177,6 +198,8 @@ TEST_F(RangeReaderTest, BlockDeviceSizeAndWord) {
     beyond.SetRange(std::nullopt, (1u << 20) + 1, 0);
     ExpectFailedOpen(beyond, u"读取范围超出磁盘大小。");
 }
+
+#endif
 
 TEST_F(RangeReaderTest, SetHashAcceptsAtMostSixtyFourBytes) {
     CQmIoObject object(file_);
