@@ -13,6 +13,7 @@
 #include "common/error_record.h"
 #include "common/os/error_codes.h"
 #include "common/os/file.h"
+#include "common/os/whole_file_block.h"
 #include "common/os/win32/wide_path.h"
 
 namespace qm {
@@ -167,21 +168,8 @@ bool ReadWholeFile(std::u16string_view path, std::vector<uint8_t>& buffer, size_
         return false;
     }
     const uint64_t size = fileSize.QuadPart > 0 ? static_cast<uint64_t>(fileSize.QuadPart) : 0;
-    if (size > sizeLimit) {
-        SetErrorText(0, u"文件 %s 超过最大限制", path);
-        return false;
-    }
-
     std::vector<uint8_t> data;
-    try {
-        data.resize(static_cast<size_t>(size));
-    } catch (const std::bad_alloc&) {
-        SetErrorText(0, u"读取文件 %s 时分配内存失败", path);
-        return false;
-    } catch (const std::length_error&) {
-        SetErrorText(0, u"读取文件 %s 时分配内存失败", path);
-        return false;
-    }
+    if (!os::AllocateWholeFileBlock(path, size, sizeLimit, data)) return false;
 
     size_t done = 0;
     while (done < data.size()) {
