@@ -1,5 +1,4 @@
 // The rules of message boxes and file dialogs, answered by a recording fake.
-#include "support/windows_port.h"
 #include "common/user_prompts.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +7,6 @@
 
 #include "common/app_info.h"
 #include "common/error_record.h"
-#include "common/os/path_rules.h"
 
 namespace qm {
 namespace {
@@ -97,7 +95,6 @@ TEST_F(UserPromptsTest, DefaultTitlesFilterAndExtension) {
 }
 
 TEST_F(UserPromptsTest, OneChosenFileHasTheLayoutOfSeveral) {
-    QM_NOT_ON_WINDOWS_YET("its expected folder is spelt with '/'");
     std::u16string buffer = u"ignored";
     int filterIndex = 2;
     prompts_.dialogResult.paths = {u"/d/a.iso"};
@@ -109,8 +106,12 @@ TEST_F(UserPromptsTest, OneChosenFileHasTheLayoutOfSeveral) {
     prompts_.dialogResult.paths = {u"/d/a.iso", u"/d/b.iso"};
     ASSERT_TRUE(ShowFileDialog(nullptr, QmFileDialogMode::Open, u"添加文件", {}, nullptr, true, buffer));
     EXPECT_EQ(buffer, std::u16string(u"/d\0a.iso\0b.iso\0", 15));
-    // The folder and the names are joined with the system's separator.
-    const std::u16string folder = std::u16string(u"/d") + os::kPathSeparator;
+    // The folder and the names are joined in the system's own spelling.
+#if defined(_WIN32)
+    const std::u16string folder = u"\\d\\";
+#else
+    const std::u16string folder = u"/d/";
+#endif
     EXPECT_EQ(SplitMultiSelection(buffer), (std::vector<std::u16string>{folder + u"a.iso", folder + u"b.iso"}));
 }
 

@@ -1,4 +1,3 @@
-#include "support/windows_port.h"
 #include "document/encoding.h"
 
 #include <gtest/gtest.h>
@@ -11,52 +10,16 @@
 #include <thread>
 #include <vector>
 
-#if defined(_WIN32)
-#include <windows.h>
-#endif
-
 #include "common/error_record.h"
 #include "common/utf.h"
+#include "support/code_page.h"
 
 namespace qm {
 namespace {
 
 constexpr char16_t kUnsupported[] = u"转换字符串编码方式失败:不支持的编码方式.";
 
-#if defined(_WIN32)
-// Makes "CP936" or "1252" the calling thread's ANSI code page for one test by
-// giving the thread a locale whose code page it is (CP_THREAD_ACP follows the
-// thread locale); null leaves the thread's own.
-class ScopedCodePage {
-public:
-    explicit ScopedCodePage(const char* value) : saved_(GetThreadLocale()) {
-        const std::string name = value ? value : "";
-        if (name == "CP936" || name == "936") SetThreadLocale(MAKELCID(0x0804, SORT_DEFAULT));  // zh-CN
-        if (name == "CP1252" || name == "1252") SetThreadLocale(MAKELCID(0x0409, SORT_DEFAULT));  // en-US
-    }
-    ~ScopedCodePage() { SetThreadLocale(saved_); }
-
-private:
-    LCID saved_;
-};
-#else
-// Sets QUORVIA_ANSI_CODEPAGE for one test (unset with null) and restores it.
-class ScopedCodePage {
-public:
-    explicit ScopedCodePage(const char* value) {
-        if (const char* old = std::getenv("QUORVIA_ANSI_CODEPAGE")) saved_ = old;
-        if (value) setenv("QUORVIA_ANSI_CODEPAGE", value, 1);
-        else unsetenv("QUORVIA_ANSI_CODEPAGE");
-    }
-    ~ScopedCodePage() {
-        if (saved_) setenv("QUORVIA_ANSI_CODEPAGE", saved_->c_str(), 1);
-        else unsetenv("QUORVIA_ANSI_CODEPAGE");
-    }
-
-private:
-    std::optional<std::string> saved_;
-};
-#endif
+using test::ScopedCodePage;
 
 std::u16string Decode(std::string_view bytes, int32_t encoding) {
     std::u16string text = u"untouched";
@@ -255,12 +218,13 @@ TEST(Encoding, TextRoundTripsThroughEachWritableEncoding) {
 }
 
 TEST(Encoding, EachThreadConvertsIndependently) {
-    QM_NOT_ON_WINDOWS_YET("it pins the code page through QUORVIA_ANSI_CODEPAGE; Windows takes the thread's (CP_THREAD_ACP)");
     ScopedCodePage gbk("CP936");
     std::vector<std::thread> threads;
     std::vector<int> failures(4, 0);
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t, &failures] {
+            std::optional<ScopedCodePage> own;
+            if (test::kCodePageIsPerThread) own.emplace("CP936");
             for (int i = 0; i < 300; ++i) {
                 std::u16string text;
                 std::string bytes;

@@ -9,7 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "support/windows_port.h"
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include "common/app_info.h"
 #include "common/error_record.h"
 #include "common/settings_store.h"
@@ -49,6 +52,29 @@ struct Filled {
     std::vector<CQmQuorviaItem*> items;
 };
 
+#if defined(_WIN32)
+// Points the settings store at a registry key of the test's own, removed
+// before and after: "SOFTWARE\<company>\Quorvia Test <test name>". The name
+// is the same in a death test's child, which writes there too.
+class DocumentSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::u16string path = GetAppInfo().GetSettingsKeyPath(nullptr);
+        savedProduct_ = path.substr(path.rfind(u'\\') + 1);
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        const std::u16string product = u"Quorvia Test " + std::u16string(name.begin(), name.end());
+        GetAppInfo().SetNames(nullptr, product.c_str(), nullptr);
+        DeleteKey();
+    }
+    void TearDown() override {
+        DeleteKey();
+        GetAppInfo().SetNames(nullptr, savedProduct_.c_str(), nullptr);
+    }
+    static void DeleteKey() {
+        const std::u16string path = GetAppInfo().GetSettingsKeyPath(nullptr);
+        RegDeleteTreeW(HKEY_CURRENT_USER, reinterpret_cast<const wchar_t*>(path.c_str()));
+    }
+#else
 // Points the settings store at a directory of the test's own.
 class DocumentSettingsTest : public ::testing::Test {
 protected:
@@ -58,6 +84,7 @@ protected:
         setenv("XDG_CONFIG_HOME", dir_.path().string().c_str(), 1);
     }
     void TearDown() override { setenv("XDG_CONFIG_HOME", saved_.c_str(), 1); }
+#endif
 
     int32_t StoredAlgorithm() {
         auto key = GetAppInfo().OpenSettingsKey(nullptr, KEY_READ);
@@ -68,10 +95,12 @@ protected:
 
     test::TempDir dir_;
     std::string saved_;
+#if defined(_WIN32)
+    std::u16string savedProduct_;
+#endif
 };
 
 TEST_F(DocumentSettingsTest, AlgorithmComesFromAndGoesToTheSettingsStore) {
-    QM_NOT_ON_WINDOWS_YET("it reads the INI store; the registry store is checked by SettingsTest");
     {
         CQmQuorviaDoc doc;  // a first run: nothing stored
         EXPECT_EQ(doc.GetAlgorithm(), QM_HASH_SHA1);

@@ -1,4 +1,3 @@
-#include "support/windows_port.h"
 #include "document/text_file.h"
 
 #include <gtest/gtest.h>
@@ -6,16 +5,15 @@
 #if !defined(_WIN32)
 #include <cerrno>
 #endif
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/error_record.h"
 #include "common/os/error_codes.h"
 #include "common/utf.h"
+#include "support/code_page.h"
 #include "support/path_text.h"
 #include "support/system_text.h"
 #include "support/temp_dir.h"
@@ -33,14 +31,6 @@ std::u16string SystemText(uint32_t code) { return test::SystemTextFor(code); }
 // Every test reads ANSI as GBK, whatever the machine's locale.
 class TextFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (const char* old = std::getenv("QUORVIA_ANSI_CODEPAGE")) saved_ = old;
-        setenv("QUORVIA_ANSI_CODEPAGE", "CP936", 1);
-    }
-    void TearDown() override {
-        if (saved_) setenv("QUORVIA_ANSI_CODEPAGE", saved_->c_str(), 1);
-        else unsetenv("QUORVIA_ANSI_CODEPAGE");
-    }
 
     std::u16string Read(std::string_view bytes, int32_t encoding = QM_ENC_AUTO, bool strict = false) {
         std::u16string text = u"untouched";
@@ -58,8 +48,8 @@ protected:
         return text;
     }
 
+    test::ScopedCodePage gbk_{"CP936"};
     test::TempDir dir_;
-    std::optional<std::string> saved_;
 };
 
 TEST_F(TextFileTest, MarksDecideAndAreDropped) {
@@ -74,7 +64,6 @@ TEST_F(TextFileTest, MarksDecideAndAreDropped) {
 }
 
 TEST_F(TextFileTest, WithoutMarkWellFormedUtf8WinsElseAnsi) {
-    QM_NOT_ON_WINDOWS_YET("it pins GBK through QUORVIA_ANSI_CODEPAGE; Windows takes the thread's code page");
     EXPECT_EQ(Read("\xE6\xA0\xA1\xE9\xAA\x8C"), u"校验");  // UTF-8
     EXPECT_EQ(Read("\xD0\xA3\xD1\xE9"), u"校验");          // GBK
     EXPECT_EQ(Read(""), u"");
@@ -105,7 +94,6 @@ TEST_F(TextFileTest, ValidityTableBoundaries) {
 }
 
 TEST_F(TextFileTest, ExplicitAndStrictEncodings) {
-    QM_NOT_ON_WINDOWS_YET("it pins GBK through QUORVIA_ANSI_CODEPAGE; Windows takes the thread's code page");
     EXPECT_EQ(Read("\xD0\xA3", QM_ENC_ANSI), u"校");
     // Not strict: the named decoding is used, and the detected mark still skipped.
     EXPECT_EQ(Read("\xEF\xBB\xBF" "ab", QM_ENC_ANSI), u"ab");
@@ -167,7 +155,6 @@ TEST_F(TextFileTest, HundredMebibytesIsTheLimit) {
 }
 
 TEST_F(TextFileTest, WriteWithAndWithoutMarks) {
-    QM_NOT_ON_WINDOWS_YET("it pins GBK through QUORVIA_ANSI_CODEPAGE; Windows takes the thread's code page");
     const fs::path file = dir_ / "out.txt";
     ASSERT_TRUE(WriteTextFile(U(file), QM_ENC_UTF8, true, u"; Hash: SHA1\r\n校验"));
     EXPECT_EQ(test::ReadBytes(file), "\xEF\xBB\xBF; Hash: SHA1\r\n\xE6\xA0\xA1\xE9\xAA\x8C");

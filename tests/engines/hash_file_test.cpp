@@ -13,6 +13,7 @@
 #include "engines/hash_115.h"
 #include "engines/md5.h"
 #include "engines/sha1.h"
+#include "support/code_page.h"
 #include "support/path_text.h"
 #include "support/system_text.h"
 #include "support/temp_dir.h"
@@ -111,21 +112,14 @@ TEST(HashText, EncodingsAndLengths) {
     ASSERT_TRUE(sha1.HashText(u"abcdef", 3, 2, digest));
     EXPECT_EQ(test::Hex(digest, 20), "a9993e364706816aba3e25717850c26c9cd0d89d");
 
-#if !defined(_WIN32)
-    // ANSI is the code page in force; pinned to GBK here. (On Windows it is
-    // the system's, which a test cannot pin; the document tests cover it.)
-    const char* saved = std::getenv("QUORVIA_ANSI_CODEPAGE");
-    const std::string savedValue = saved ? saved : "";
-    setenv("QUORVIA_ANSI_CODEPAGE", "936", 1);
-    const bool ansiOk = sha1.HashText(u"校验", -1, 1, digest);
-    if (saved) {
-        setenv("QUORVIA_ANSI_CODEPAGE", savedValue.c_str(), 1);
-    } else {
-        unsetenv("QUORVIA_ANSI_CODEPAGE");
+    // ANSI is the code page in force; pinned to GBK here.
+    bool ansiOk = false;
+    {
+        test::ScopedCodePage gbk("CP936");
+        ansiOk = sha1.HashText(u"校验", -1, 1, digest);
     }
     ASSERT_TRUE(ansiOk);
     EXPECT_EQ(test::Hex(digest, 20), test::ReferenceHex("SHA1", "\xD0\xA3\xD1\xE9"));
-#endif
 
     EXPECT_FALSE(sha1.HashText(u"abc", -1, 4, digest));
     EXPECT_EQ(GetLastErrorText(), u"转换字符串编码方式失败:不支持的编码方式.");
