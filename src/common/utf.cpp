@@ -67,16 +67,6 @@ size_t IllFormedLength(const unsigned char* p, size_t left) {
     return i;
 }
 
-void Append(std::u16string& out, char32_t cp) {
-    if (cp < 0x10000) {
-        out += static_cast<char16_t>(cp);
-    } else {
-        cp -= 0x10000;
-        out += static_cast<char16_t>(0xD800 + (cp >> 10));
-        out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    }
-}
-
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -113,6 +103,16 @@ void WalkUtf16(std::u16string_view in, OnCodePoint onCodePoint, OnLone lone) {
 
 }  // namespace
 
+void AppendCodePoint(std::u16string& out, char32_t cp) {
+    if (cp < 0x10000) {
+        out += static_cast<char16_t>(cp);
+    } else {
+        cp -= 0x10000;
+        out += static_cast<char16_t>(0xD800 + (cp >> 10));
+        out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    }
+}
+
 bool Utf8ToUtf16(std::string_view in, std::u16string& out) {
     out.clear();
     out.reserve(in.size());
@@ -126,7 +126,7 @@ bool Utf8ToUtf16(std::string_view in, std::u16string& out) {
         char32_t cp;
         const size_t n = DecodeOne(p + i, in.size() - i, cp);
         if (n == 0) return false;
-        Append(out, cp);
+        AppendCodePoint(out, cp);
         i += n;
     }
     return true;
@@ -144,7 +144,7 @@ std::u16string Utf8ToUtf16Lossy(std::string_view in) {
             out += u'\uFFFD';
             i += IllFormedLength(p + i, in.size() - i);
         } else {
-            Append(out, cp);
+            AppendCodePoint(out, cp);
             i += n;
         }
     }
@@ -186,7 +186,7 @@ std::u16string PathFromOs(std::string_view bytes) {
             out += static_cast<char16_t>(0xDC00 + p[i]);
             ++i;
         } else {
-            Append(out, cp);
+            AppendCodePoint(out, cp);
             i += n;
         }
     }

@@ -23,6 +23,9 @@ std::u16string Utf8ToUtf16Lossy(std::string_view in);
 // Lone surrogates become U+FFFD (EF BF BD).
 std::string Utf16ToUtf8(std::u16string_view in);
 
+// Appends a code point (up to U+10FFFF, no surrogate) as one or two units.
+void AppendCodePoint(std::u16string& out, char32_t cp);
+
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view in);
 

@@ -1,7 +1,9 @@
 #include "common/whole_file.h"
 
 #include <gtest/gtest.h>
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -197,6 +199,38 @@ TEST(WriteWholeFile, FileHeldOpenWithoutSharingIsLeftAlone) {
     EXPECT_EQ(reason.rfind(FormatText(u"写入文件 %s 失败", U(file)) + u":", 0), 0u) << Utf16ToUtf8(reason);
     EXPECT_EQ(test::ReadBytes(file), "old");
     EXPECT_EQ(EntryCount(dir.path()), 1u);
+}
+
+// The null device takes any content, directly: there is no folder to put a
+// temporary file in.
+TEST(WriteWholeFile, TheNullDeviceIsWrittenDirectly) {
+    EXPECT_TRUE(WriteWholeFile(u"NUL", "data", 4, "more", 4));
+    EXPECT_TRUE(WriteWholeFile(u"nul", "data", 4, nullptr, 0));
+    EXPECT_TRUE(WriteWholeFile(u"\\\\.\\NUL", "data", 4, nullptr, 0));
+    // The reserved name stands for the device in any folder.
+    test::TempDir dir;
+    EXPECT_TRUE(Write(dir / "NUL", "data"));
+    EXPECT_EQ(EntryCount(dir.path()), 0u);
+    // A longer name is an ordinary file.
+    EXPECT_TRUE(Write(dir / "NULL", "data"));
+    EXPECT_EQ(test::ReadBytes(dir / "NULL"), "data");
+}
+
+// A read-only file is not replaced: the write fails with the system's
+// reason, its content and attribute stay, and no temporary file is left.
+TEST(WriteWholeFile, ReadOnlyFileIsLeftAlone) {
+    test::TempDir dir;
+    const fs::path file = dir.Write("locked.txt", "old");
+    const std::wstring wide = file.wstring();
+    ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(Write(file, "new"));
+    const std::u16string reason = GetLastErrorText();
+    EXPECT_EQ(GetLastErrorCode(), static_cast<uint32_t>(ERROR_ACCESS_DENIED)) << Utf16ToUtf8(reason);
+    EXPECT_NE(reason.find(U(file)), std::u16string::npos) << Utf16ToUtf8(reason);
+    EXPECT_EQ(test::ReadBytes(file), "old");
+    EXPECT_EQ(EntryCount(dir.path()), 1u);
+    EXPECT_NE(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);  // so the folder can be removed
 }
 
 // A path of more than 260 characters is reached through the long form.

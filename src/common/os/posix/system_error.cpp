@@ -4,18 +4,10 @@
 #include <cwchar>
 #include <string_view>
 
+#include "common/utf.h"
+
 namespace qm::os {
 namespace {
-
-void AppendCodePoint(std::u16string& out, char32_t cp) {
-    if (cp < 0x10000) {
-        out += static_cast<char16_t>(cp);
-    } else {
-        cp -= 0x10000;
-        out += static_cast<char16_t>(0xD800 + (cp >> 10));
-        out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    }
-}
 
 // strerror_r answers in the current locale's multibyte encoding (UTF-8 for a
 // zh_CN.UTF-8 user, GB18030 for some older setups): decoded with the C

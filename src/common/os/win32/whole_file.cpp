@@ -138,6 +138,25 @@ bool WriteInPlace(const std::wstring& target, std::u16string_view path, bool reg
     return ok;
 }
 
+// The device a reserved name (NUL, CON, PRN, AUX, COM1-9, LPT1-9) stands for
+// in any folder, in its "\\.\NAME" form; empty for every other path. Such a
+// target has no folder to put a temporary file in.
+std::wstring ReservedDeviceName(std::u16string_view path) {
+    size_t start = path.size();
+    while (start > 0 && path[start - 1] != u'\\' && path[start - 1] != u'/' && path[start - 1] != u':') --start;
+    std::u16string_view name = path.substr(start);
+    while (!name.empty() && (name.back() == u' ' || name.back() == u'.')) name.remove_suffix(1);
+    std::wstring upper;
+    for (char16_t c : name) upper += static_cast<wchar_t>(c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c);
+    static const wchar_t* const kPlain[] = {L"NUL", L"CON", L"PRN", L"AUX"};
+    bool reserved = false;
+    for (const wchar_t* device : kPlain) reserved |= upper == device;
+    if (upper.size() == 4 && (upper.starts_with(L"COM") || upper.starts_with(L"LPT")) && upper[3] >= L'1' &&
+        upper[3] <= L'9')
+        reserved = true;
+    return reserved ? L"\\\\.\\" + upper : std::wstring();
+}
+
 }  // namespace
 
 bool ReadWholeFile(std::u16string_view path, std::vector<uint8_t>& buffer, size_t& bytesRead, uint64_t sizeLimit) {
@@ -191,6 +210,8 @@ bool ReadWholeFile(std::u16string_view path, std::vector<uint8_t>& buffer, size_
 bool WriteWholeFile(std::u16string_view path, const void* data1, size_t size1, const void* data2, size_t size2) {
     const std::wstring target = ResolveLinks(os::ToWidePath(path));
     if (os::IsDevicePath(path)) return WriteInPlace(target, path, false, data1, size1, data2, size2);
+    if (const std::wstring device = ReservedDeviceName(path); !device.empty())
+        return WriteInPlace(device, path, false, data1, size1, data2, size2);
 
     const DWORD old = GetFileAttributesW(target.c_str());
     const bool exists = old != INVALID_FILE_ATTRIBUTES;
