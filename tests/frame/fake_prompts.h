@@ -46,12 +46,15 @@ public:
     bool FileDialog(const QmFileDialogRequest& request, QmFileDialogResult& result) override {
         fileDialogs.push_back(request);
         if (fileAnswers.empty()) return false;
-        std::optional<std::vector<std::u16string>> answer = std::move(fileAnswers.front());
+        // Taken straight from the queue: GCC 12 at -O1 takes a moved-out
+        // optional for uninitialised.
+        const bool accepted = fileAnswers.front().has_value();
+        if (accepted) {
+            result.paths.swap(*fileAnswers.front());
+            result.filterIndex = request.filterIndex;
+        }
         fileAnswers.pop_front();
-        if (!answer) return false;
-        result.paths = std::move(*answer);
-        result.filterIndex = request.filterIndex;
-        return true;
+        return accepted;
     }
 
     bool FolderDialog(QmWindow, std::u16string_view, std::u16string&) override { return false; }
