@@ -15,24 +15,15 @@
 #include <string>
 #include <vector>
 
+#include "bench_data.h"
 #include "common/utf.h"
 #include "engines/hash_catalog.h"
 #include "engines/register_engines.h"
 
 namespace {
 
-constexpr size_t kBlock = size_t{1} << 20;
+constexpr size_t kBlock = qm::bench::kDataBlock;
 constexpr size_t kBlocksPerDigest = 64;
-
-std::vector<uint8_t> MakeData() {
-    std::vector<uint8_t> bytes(kBlock);
-    uint32_t x = 12345;
-    for (auto& b : bytes) {
-        x = x * 1103515245u + 12345u;
-        b = static_cast<uint8_t>(x >> 24);
-    }
-    return bytes;
-}
 
 }  // namespace
 
@@ -43,7 +34,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: catalog_throughput [seconds per run] [runs]\n");
         return 2;
     }
-    const std::vector<uint8_t> data = MakeData();
+    const std::vector<uint8_t> data = qm::bench::MakeBenchData();
     qm::RegisterBuiltInEngines();
     qm::CQmHashCatalog& catalog = qm::GetHashCatalog();
 

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_data.h"
 #include "engines/crc32.h"
 #include "engines/crc32_impl.h"
 #include "engines/csp_hash.h"
@@ -27,18 +28,10 @@
 
 namespace {
 
-constexpr size_t kBlock = 1u << 20;
+constexpr size_t kBlock = qm::bench::kDataBlock;
 
 const uint8_t* Data() {
-    static const std::vector<uint8_t> data = [] {
-        std::vector<uint8_t> bytes(kBlock);
-        uint32_t x = 12345;
-        for (auto& b : bytes) {
-            x = x * 1103515245u + 12345u;
-            b = static_cast<uint8_t>(x >> 24);
-        }
-        return bytes;
-    }();
+    static const std::vector<uint8_t> data = qm::bench::MakeBenchData();
     return data.data();
 }
 
