@@ -30,17 +30,17 @@
 #include <string>
 #include <vector>
 
-#include "app/frame/command_ids.h"
-#include "app/main_frame.h"
+#include "desktop/command_ids.h"
+#include "desktop_qt/main_frame.h"
 #include "common/app_info.h"
 #include "common/user_prompts.h"
 #include "common/utf.h"
 #include "document/task_paths.h"
 #include "engines/hash_object.h"
 #include "engines/register_engines.h"
-#include "ui/gui_resources.h"
-#include "ui/icon_cache.h"
-#include "ui/quorvia_view.h"
+#include "desktop_qt/gui_resources.h"
+#include "desktop_qt/icon_cache.h"
+#include "desktop_qt/quorvia_view.h"
 
 namespace {
 

@@ -28,8 +28,8 @@
 #include "document/quorvia_item.h"
 #include "document/row_order.h"
 #include "engines/register_engines.h"
-#include "ui/quorvia_model.h"
-#include "ui/quorvia_view.h"
+#include "desktop_qt/quorvia_model.h"
+#include "desktop_qt/quorvia_view.h"
 
 namespace {
 

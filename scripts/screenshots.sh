@@ -23,8 +23,8 @@ OUT_DIR=${OUT_DIR:-$ROOT/docs/screenshots}
 HASH_SECONDS=${HASH_SECONDS:-8}
 APP=栎弦文件校验工具
 
-# shellcheck source=tests/desktop/x_session.sh
-. "$ROOT/tests/desktop/x_session.sh"
+# shellcheck source=tests/desktop_qt/x_session.sh
+. "$ROOT/tests/desktop_qt/x_session.sh"
 
 for program in "$GUI" "$CLI"; do
     if [ ! -x "$program" ]; then

@@ -19,7 +19,7 @@
 #include "common/system_info.h"
 #include "common/text_format.h"
 #include "common/utf.h"
-#include "document/encoding.h"
+#include "common/encoding.h"
 #include "document/hash_list.h"
 #include "document/quorvia_doc.h"
 #include "document/quorvia_item.h"

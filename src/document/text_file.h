@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "document/encoding.h"
+#include "common/encoding.h"
 
 namespace qm {
 

@@ -8,7 +8,7 @@
 #include "common/error_record.h"
 #include "common/os/error_codes.h"
 #include "common/os/file.h"
-#include "document/encoding.h"
+#include "common/encoding.h"
 #include "engines/hash_text.h"
 
 namespace qm {

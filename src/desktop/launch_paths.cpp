@@ -1,0 +1,52 @@
+// Command-line and drop rules of the main window (see launch_paths.h).
+#include "desktop/launch_paths.h"
+
+#include <sys/stat.h>
+
+#include "common/path_util.h"
+#include "common/utf.h"
+
+namespace qm {
+
+namespace {
+
+bool EqualsAsciiIgnoringCase(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char16_t x = a[i], y = b[i];
+        if (x >= u'A' && x <= u'Z') x = static_cast<char16_t>(x - u'A' + u'a');
+        if (y >= u'A' && y <= u'Z') y = static_cast<char16_t>(y - u'A' + u'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::u16string> KeepLaunchArguments(std::span<const std::u16string> args) {
+    std::vector<std::u16string> kept;
+    for (const std::u16string& arg : args) {
+        if (arg.empty() || arg.front() == u'-') continue;
+        if (!PathFileExists(arg)) continue;
+        kept.push_back(MakeAbsolute(arg));
+    }
+    return kept;
+}
+
+bool HasHashListExtension(std::u16string_view path) {
+    const std::u16string_view name = PathFindFileName(path);
+    const size_t dot = name.rfind(u'.');
+    if (dot == std::u16string_view::npos) return false;
+    const std::u16string_view ext = name.substr(dot);
+    return EqualsAsciiIgnoringCase(ext, u".txt") || EqualsAsciiIgnoringCase(ext, u".sha1") ||
+           EqualsAsciiIgnoringCase(ext, u".md5");
+}
+
+bool ShouldProbeDroppedFile(std::span<const std::u16string> paths) {
+    if (paths.size() != 1) return false;
+    struct stat st {};
+    if (stat(PathToOs(paths.front()).c_str(), &st) != 0) return false;
+    return S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) < kDropProbeSizeLimit;
+}
+
+}  // namespace qm
