@@ -27,6 +27,24 @@ struct QmNewTaskChoice {
     std::u16string commonRoot;
 };
 
+// What the frame asks of its file list (CQmFileList; tests put a recording
+// stand-in in its place).
+class IQmFrameList {
+public:
+    virtual ~IQmFrameList() = default;
+    // The number of file rows.
+    virtual size_t GetItemCount() const = 0;
+    virtual void BeginAddItems() = 0;
+    virtual void EndAddItems() = 0;
+    virtual void BeginHashUpdates() = 0;
+    virtual void EndHashUpdates() = 0;
+    // Drops every row at once (the rows point at items about to go away).
+    virtual void Clear() = 0;
+    // A command the list handles (select all, collapse, expand, find, find
+    // next, the item commands); false for one it does not know.
+    virtual bool OnCommand(uint32_t id) = 0;
+};
+
 class IQmFrameHost {
 public:
     virtual ~IQmFrameHost() = default;
@@ -38,18 +56,6 @@ public:
     virtual void SetPaneText(int pane, std::u16string_view text) = 0;
     // The state of a command's menu item and toolbar button.
     virtual void SetCommandState(uint32_t id, bool enabled, bool checked) = 0;
-
-    // The list view.
-    virtual size_t GetViewItemCount() = 0;
-    virtual void ViewBeginAddItems() = 0;
-    virtual void ViewEndAddItems() = 0;
-    virtual void ViewBeginHashUpdates() = 0;
-    virtual void ViewEndHashUpdates() = 0;
-    // Drops every row at once (the rows point at items about to go away).
-    virtual void ViewClear() = 0;
-    // A command the list view handles (select all, collapse, expand, find,
-    // find next); the view ignores the ones it does not know.
-    virtual void ViewCommand(uint32_t id) = 0;
 
     // Modal dialogs. RunNewTaskDialog is false when the dialog was cancelled.
     virtual bool RunNewTaskDialog(const std::vector<std::u16string>& initialPaths, QmNewTaskChoice& choice) = 0;

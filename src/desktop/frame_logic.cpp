@@ -46,7 +46,8 @@ std::u16string SaveListFilter(int32_t algorithm) {
 
 }  // namespace
 
-CQmFrameLogic::CQmFrameLogic(IQmFrameHost& host, NotifyTarget* target) : host_(host), runner_(target) {
+CQmFrameLogic::CQmFrameLogic(IQmFrameHost& host, IQmFrameList& list, NotifyTarget* target)
+    : host_(host), list_(list), runner_(target) {
     for (uint32_t id : GetCommandStateRows()) commandStates_[id] = CommandState{};
 }
 
@@ -118,7 +119,7 @@ void CQmFrameLogic::OnCommand(uint32_t id) {
     default:
         // Find, find next, select all, collapse and expand are the view's;
         // it ignores the rest (copy, cut, the pane keys, relocate).
-        host_.ViewCommand(id);
+        list_.OnCommand(id);
         break;
     }
 }
@@ -157,7 +158,7 @@ void CQmFrameLogic::NewTask() {
     // The rows point at the items the document is about to destroy: they go
     // first, so nothing can reach a freed item, also when the task then
     // fails to start.
-    host_.ViewClear();
+    list_.Clear();
     CQmQuorviaDoc& document = GetQuorviaDoc();
     document.Clear();
     host_.SetPaneText(kPaneProgress, {});
@@ -174,7 +175,7 @@ void CQmFrameLogic::NewTask() {
         host_.SetPaneText(kPaneTotals, kAddingFilesText);
         lastProcessedBytes_ = 0;
         host_.StartProgressTimer(kProgressTimerPeriodMs);
-        host_.ViewBeginAddItems();
+        list_.BeginAddItems();
     }
     UpdateTitleAndCommands();
 }
@@ -184,8 +185,8 @@ void CQmFrameLogic::OnEnumDone(uintptr_t wParam, intptr_t lParam) {
     // The enumeration thread has appended its last batch and stored the
     // totals before it posted, so the view can take in every row and put the
     // document in its display order before the hashing run reads it.
-    host_.ViewEndAddItems();
-    host_.ViewBeginHashUpdates();
+    list_.EndAddItems();
+    list_.BeginHashUpdates();
     if (lParam != 0) {
         runner_.OnEnumDone(wParam, lParam);
         host_.StopProgressTimer();
@@ -197,7 +198,7 @@ void CQmFrameLogic::OnEnumDone(uintptr_t wParam, intptr_t lParam) {
     if (runner_.OnEnumDone(wParam, lParam) == CQmTaskRunner::EnumOutcome::HashingFailed) {
         host_.StopProgressTimer();
         host_.SetTaskbarProgressState(kTaskbarNoProgress);
-        host_.ViewEndHashUpdates();
+        list_.EndHashUpdates();
         ShowLastError(Owner());
         UpdateTitleAndCommands();
     }
@@ -209,7 +210,7 @@ void CQmFrameLogic::OnHashDone() {
     if (!runner_.OnHashDone()) return;
     host_.StopProgressTimer();
     host_.SetTaskbarProgressState(kTaskbarNoProgress);
-    host_.ViewEndHashUpdates();
+    list_.EndHashUpdates();
     host_.SetPaneText(kPaneProgress, FormatCompletionSummary(ElapsedSinceStart(), runner_.GetProcessedBytes()));
     UpdateTitleAndCommands();
     host_.BringToFront();
@@ -235,7 +236,7 @@ void CQmFrameLogic::VerificationPass(bool allItems) {
         return;
     }
     host_.SetPaneText(kPaneProgress, {});
-    host_.ViewBeginHashUpdates();
+    list_.BeginHashUpdates();
     host_.StartProgressTimer(kProgressTimerPeriodMs);
     host_.SetTaskbarProgressState(kTaskbarNormal);
     UpdateTitleAndCommands();
@@ -271,7 +272,7 @@ void CQmFrameLogic::UpdateTotals() {
 void CQmFrameLogic::UpdateTitleAndCommands() {
     const CQmQuorviaDoc& document = GetQuorviaDoc();
     host_.SetTitle(FormatText(u"%s - %s", document.GetTitle(), GetAppInfo().GetAppTitle()));
-    const bool hasRows = host_.GetViewItemCount() > 0;
+    const bool hasRows = list_.GetItemCount() > 0;
     const bool running = runner_.IsRunning();
     for (uint32_t id : {ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_EDIT_FIND, ID_TASK_RELOCATE, ID_VIEW_COLLAPSE_ALL,
                         ID_VIEW_EXPAND_ALL}) {
@@ -313,7 +314,7 @@ bool CQmFrameLogic::OpenHashFile(const std::u16string* path, bool reportErrors) 
 
     // Loading empties the document whether it succeeds or not: the rows of
     // the old items go first.
-    host_.ViewClear();
+    list_.Clear();
     bool loaded = false;
     {
         QmWaitCursor wait;
@@ -325,10 +326,10 @@ bool CQmFrameLogic::OpenHashFile(const std::u16string* path, bool reportErrors) 
         UpdateTitleAndCommands();
         return false;
     }
-    host_.ViewBeginAddItems();
-    host_.ViewEndAddItems();
-    host_.ViewBeginHashUpdates();
-    host_.ViewEndHashUpdates();
+    list_.BeginAddItems();
+    list_.EndAddItems();
+    list_.BeginHashUpdates();
+    list_.EndHashUpdates();
     host_.SetPaneText(kPaneProgress, {});
     UpdateTotals();
     UpdateTitleAndCommands();

@@ -45,8 +45,8 @@ public:
 
     // `target` receives the worker threads' end messages (the window's
     // event queue); it must outlive this object, whose destructor waits for
-    // every thread still running.
-    CQmFrameLogic(IQmFrameHost& host, NotifyTarget* target);
+    // every thread still running. `list` is the window's file list.
+    CQmFrameLogic(IQmFrameHost& host, IQmFrameList& list, NotifyTarget* target);
     ~CQmFrameLogic();
     CQmFrameLogic(const CQmFrameLogic&) = delete;
     CQmFrameLogic& operator=(const CQmFrameLogic&) = delete;
@@ -101,6 +101,7 @@ private:
     QmWindow Owner() { return host_.GetOwnerWindow(); }
 
     IQmFrameHost& host_;
+    IQmFrameList& list_;
     CQmTaskRunner runner_;
     std::vector<std::u16string> pendingPaths_;
     uint64_t startTick_ = 0;

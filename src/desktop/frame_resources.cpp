@@ -5,6 +5,7 @@
 #include <array>
 
 #include "desktop/command_ids.h"
+#include "version.h"
 
 namespace qm {
 
@@ -49,6 +50,23 @@ constexpr QmMenuPopup kMainMenu[] = {
     {u"查看(&V)", kViewItems},
     {u"帮助(&H)", kHelpItems},
 };
+
+constexpr QmItemMenuEntry kItemMenu[] = {
+    {u"打开文件(&O)", ID_ITEM_OPEN},
+    {u"浏览文件(&E)", ID_ITEM_BROWSE},
+    {u"文件属性(&R)", ID_ITEM_PROPERTIES},
+    {u"文件名", ID_COPY_NAME, true},
+    {u"文件路径", ID_COPY_PATH, true},
+    {u"哈希值(文本)", ID_COPY_HASH_TEXT, true},
+    {u"哈希值(C代码)", ID_COPY_HASH_CODE, true},
+    {u"文件链接", ID_COPY_LINK, true},
+    {{}, 0},
+    {u"校验文件", ID_ITEM_VERIFY},
+    {{}, 0},
+    {u"删除文件项(&D)", ID_ITEM_REMOVE},
+};
+
+constexpr char16_t kRightsNotice[] = u"Copyright © 2026 Zantoria";
 
 constexpr QmToolbarEntry kToolbar[] = {
     {0, 4, -1, false},
@@ -140,5 +158,11 @@ std::u16string_view GetCommandTooltip(uint32_t id) {
 }
 
 std::span<const uint32_t> GetCommandStateRows() { return kCommandStateRows; }
+
+std::span<const QmItemMenuEntry> GetItemMenu() { return kItemMenu; }
+
+std::u16string GetAboutText() {
+    return std::u16string(QM_PRODUCT_NAME_U16) + u" V" + QM_VERSION_TEXT_U16 + u"\n\n" + kRightsNotice;
+}
 
 }  // namespace qm

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace qm {
@@ -75,5 +76,20 @@ std::u16string_view GetCommandTooltip(uint32_t id);
 
 // The rows of the command-state table, in table order.
 std::span<const uint32_t> GetCommandStateRows();
+
+// The file list's context menu, in order; id 0 is a separator. The entries
+// marked inCopySubmenu make up the "复制" submenu, which stands where its
+// first entry is.
+struct QmItemMenuEntry {
+    std::u16string_view text;
+    uint32_t id = 0;
+    bool inCopySubmenu = false;
+};
+inline constexpr std::u16string_view kCopySubmenuText = u"复制";
+std::span<const QmItemMenuEntry> GetItemMenu();
+
+// The About box's text: the product with its version, an empty line, the
+// rights notice; lines separated by "\n".
+std::u16string GetAboutText();
 
 }  // namespace qm

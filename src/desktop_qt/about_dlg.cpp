@@ -8,21 +8,17 @@
 
 #include "desktop_qt/gui_resources.h"
 #include "desktop_qt/qt_prompts.h"
-#include "version.h"
+#include "desktop/frame_resources.h"
 
 namespace qm {
 
 namespace {
 
 constexpr int kIconSize = 48;
-constexpr char16_t kRightsNotice[] = u"Copyright © 2026 Zantoria";
 
 }  // namespace
 
-QString CAboutDlg::AboutText() {
-    return QString::fromUtf16(QM_PRODUCT_NAME_U16) + QStringLiteral(" V") + QString::fromUtf16(QM_VERSION_TEXT_U16) +
-           QStringLiteral("\n\n") + QString::fromUtf16(kRightsNotice);
-}
+QString CAboutDlg::AboutText() { return QString::fromStdU16String(GetAboutText()); }
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("关于"));

@@ -163,7 +163,7 @@ CMainFrame::CMainFrame(CMainFrameOptions options, QWidget* parent)
     connect(&progressTimer_, &QTimer::timeout, this, [this] { logic_->OnProgressTick(); });
 
     IQmFrameHost& host = *this;
-    logic_ = std::make_unique<CQmFrameLogic>(host, &notifyTarget_);
+    logic_ = std::make_unique<CQmFrameLogic>(host, view_->FileList(), &notifyTarget_);
     // The system's default size for a new main window: three quarters of
     // the screen's free area each way.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) resize(screen->availableSize() * 3 / 4);
@@ -379,37 +379,6 @@ void CMainFrame::SetCommandState(uint32_t id, bool enabled, bool checked) {
     QAction* action = MakeAction(id);
     action->setEnabled(enabled);
     if (action->isCheckable()) action->setChecked(checked);
-}
-
-size_t CMainFrame::GetViewItemCount() { return static_cast<size_t>(view_->GetItemCount()); }
-void CMainFrame::ViewBeginAddItems() { view_->BeginAddItems(); }
-void CMainFrame::ViewEndAddItems() { view_->EndAddItems(); }
-void CMainFrame::ViewBeginHashUpdates() { view_->BeginHashUpdates(); }
-void CMainFrame::ViewEndHashUpdates() { view_->EndHashUpdates(); }
-void CMainFrame::ViewClear() { view_->Clear(); }
-
-void CMainFrame::ViewCommand(uint32_t id) {
-    switch (id) {
-    case ID_EDIT_SELECT_ALL:
-        view_->SelectAllItems();
-        break;
-    case ID_VIEW_COLLAPSE_ALL:
-        view_->CollapseAll();
-        break;
-    case ID_VIEW_EXPAND_ALL:
-        view_->ExpandAll();
-        break;
-    case ID_EDIT_FIND:
-        view_->FindCommand();
-        break;
-    case ID_EDIT_REPEAT:
-        view_->FindNextCommand();
-        break;
-    default:
-        // The view has no use for the others (copy, cut, the pane keys,
-        // relocate).
-        break;
-    }
 }
 
 bool CMainFrame::RunNewTaskDialog(const std::vector<std::u16string>& initialPaths, QmNewTaskChoice& choice) {

@@ -94,13 +94,6 @@ private:
     void SetTitle(std::u16string_view title) override;
     void SetPaneText(int pane, std::u16string_view text) override;
     void SetCommandState(uint32_t id, bool enabled, bool checked) override;
-    size_t GetViewItemCount() override;
-    void ViewBeginAddItems() override;
-    void ViewEndAddItems() override;
-    void ViewBeginHashUpdates() override;
-    void ViewEndHashUpdates() override;
-    void ViewClear() override;
-    void ViewCommand(uint32_t id) override;
     bool RunNewTaskDialog(const std::vector<std::u16string>& initialPaths, QmNewTaskChoice& choice) override;
     void RunAboutBox() override;
     bool IsToolbarVisible() override;

@@ -19,8 +19,6 @@
 #include <QVBoxLayout>
 
 #include "common/user_prompts.h"
-#include "document/quorvia_doc.h"
-#include "engines/hash_catalog.h"
 #include "desktop_qt/icon_cache.h"
 #include "desktop_qt/qt_prompts.h"
 
@@ -46,8 +44,9 @@ QString ToQString(std::u16string_view text) {
 
 }  // namespace
 
-CQmNewHashDlg::CQmNewHashDlg(std::vector<std::u16string> initialPaths, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("新建校验任务"));
+CQmNewHashDlg::CQmNewHashDlg(std::vector<std::u16string> initialPaths, QWidget* parent)
+    : QDialog(parent), logic_(initialPaths) {
+    setWindowTitle(ToQString(kNewTaskTitle));
     setAcceptDrops(true);
     setSizeGripEnabled(true);
     if (auto* grip = findChild<QSizeGrip*>()) grip->setAccessibleName(QStringLiteral("调整窗口大小"));
@@ -104,11 +103,16 @@ CQmNewHashDlg::CQmNewHashDlg(std::vector<std::u16string> initialPaths, QWidget* 
     connect(ok_, &QPushButton::clicked, this, &CQmNewHashDlg::accept);
     connect(cancel_, &QPushButton::clicked, this, &CQmNewHashDlg::reject);
 
-    for (const std::u16string& path : initialPaths) AddPath(path, false);
-    initialPaths.clear();
+    connect(list_, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (syncing_) return;
+        for (int i = 0; i < list_->topLevelItemCount(); ++i) {
+            logic_.SetPathSelected(static_cast<size_t>(i), list_->topLevelItem(i)->isSelected());
+        }
+    });
+    ShowPaths();
 
     FillAlgorithms();
-    subdirs_->setChecked(GetQuorviaDoc().GetIncludeSubdirs());
+    subdirs_->setChecked(CQmNewTaskDialogLogic::GetInitialRecurse());
 
     const QSize first = QSize(kInitialWidth, kInitialHeight).expandedTo(sizeHint());
     resize(first);
@@ -116,40 +120,37 @@ CQmNewHashDlg::CQmNewHashDlg(std::vector<std::u16string> initialPaths, QWidget* 
 }
 
 void CQmNewHashDlg::FillAlgorithms() {
-    const CQmHashCatalog& catalog = GetHashCatalog();
-    for (int i = 0; i < catalog.GetCount(); ++i) {
-        const HashClassEntry* entry = catalog.GetAt(i);
-        algorithm_->addItem(entry ? QString::fromUtf16(entry->name) : QString());
+    for (const std::u16string& name : CQmNewTaskDialogLogic::GetAlgorithmNames()) algorithm_->addItem(ToQString(name));
+    algorithm_->setCurrentIndex(CQmNewTaskDialogLogic::GetInitialAlgorithmIndex());
+}
+
+void CQmNewHashDlg::ShowPaths() {
+    syncing_ = true;
+    // Rows are only ever appended or removed; the ones that are there stay.
+    const auto count = static_cast<int>(logic_.GetPathCount());
+    while (list_->topLevelItemCount() > count) delete list_->takeTopLevelItem(list_->topLevelItemCount() - 1);
+    for (int i = 0; i < count; ++i) {
+        const std::u16string& path = logic_.GetPath(static_cast<size_t>(i));
+        const QString text = ToQString(path);
+        QTreeWidgetItem* item = list_->topLevelItem(i);
+        if (!item) {
+            item = new QTreeWidgetItem;
+            list_->addTopLevelItem(item);
+        }
+        if (item->text(0) != text) {
+            item->setText(0, text);
+            item->setIcon(0, GetIconList().GetIcon(GetFileIconIndex(path)));
+            item->setToolTip(0, text);
+        }
+        item->setSelected(logic_.IsPathSelected(static_cast<size_t>(i)));
     }
-    // IndexOf records the failure text for an id it does not know, so an
-    // unknown algorithm and a missing SHA1 each leave their own record.
-    int index = catalog.IndexOf(GetQuorviaDoc().GetAlgorithm());
-    if (index < 0) index = catalog.IndexOf(kFallbackClassId);
-    algorithm_->setCurrentIndex(index);
+    syncing_ = false;
 }
 
 int CQmNewHashDlg::AddPath(std::u16string_view path, bool select) {
-    const QString text = ToQString(path);
-    QTreeWidgetItem* item = nullptr;
-    int row = -1;
-    // Linux file systems tell letter case apart, so only an exact match is the
-    // same path.
-    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
-        if (list_->topLevelItem(i)->text(0) == text) {
-            item = list_->topLevelItem(i);
-            row = i;
-            break;
-        }
-    }
-    if (!item) {
-        item = new QTreeWidgetItem(QStringList{text});
-        item->setIcon(0, GetIconList().GetIcon(GetFileIconIndex(path)));
-        item->setToolTip(0, text);
-        row = list_->topLevelItemCount();
-        list_->addTopLevelItem(item);
-    }
-    if (select) item->setSelected(true);
-    return row;
+    const size_t row = logic_.AddPath(path, select);
+    ShowPaths();
+    return static_cast<int>(row);
 }
 
 bool CQmNewHashDlg::AddDroppedUrls(const QList<QUrl>& urls) {
@@ -161,74 +162,32 @@ bool CQmNewHashDlg::AddDroppedUrls(const QList<QUrl>& urls) {
     }
     // A drop of nothing usable leaves the selection as it was.
     if (paths.empty()) return false;
-    list_->clearSelection();
-    for (const std::u16string& path : paths) AddPath(path, true);
+    logic_.AddChosenPaths(paths);
+    ShowPaths();
     return true;
 }
 
 void CQmNewHashDlg::OnAddFiles() {
-    std::u16string buffer;
-    int filterIndex = 2;
-    if (!ShowFileDialog(ToOwner(this), QmFileDialogMode::Open, kAddFilesTitle, kAddFilesFilter, &filterIndex, true,
-                        buffer)) {
-        return;
-    }
-    list_->clearSelection();
-    for (const std::u16string& path : SplitMultiSelection(buffer)) AddPath(path, true);
+    if (logic_.AddFiles(ToOwner(this))) ShowPaths();
 }
 
 void CQmNewHashDlg::OnAddDirectory() {
-    std::u16string path;
-    if (!BrowseForFolder(ToOwner(this), kAddDirectoryTitle, path)) return;
-    list_->clearSelection();
-    AddPath(path, true);
-}
-
-std::vector<std::u16string> CQmNewHashDlg::ListedPaths() const {
-    std::vector<std::u16string> paths;
-    paths.reserve(static_cast<size_t>(list_->topLevelItemCount()));
-    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
-        paths.push_back(list_->topLevelItem(i)->text(0).toStdU16String());
-    }
-    return paths;
+    if (logic_.AddDirectory(ToOwner(this))) ShowPaths();
 }
 
 void CQmNewHashDlg::accept() {
-    algorithmId_ = GetHashCatalog().FindByName(algorithm_->currentText().toStdU16String());
-    recurseSubdirectories_ = subdirs_->isChecked();
-    chosenPaths_.clear();
-    commonRoot_.clear();
-    list_->clearSelection();
-
-    const std::vector<std::u16string> paths = ListedPaths();
-    QmTaskPathCheck check = CheckTaskPaths(paths);
-    switch (check.status) {
-    case QmTaskPathStatus::NoPaths:
-        ShowMessage(ToOwner(this), MB_ICONERROR, kNoTaskPathsText);
-        return;
-    case QmTaskPathStatus::MissingPaths:
-        for (size_t index : check.missing) {
-            if (QTreeWidgetItem* item = list_->topLevelItem(static_cast<int>(index))) item->setSelected(true);
-        }
-        ShowMessage(ToOwner(this), MB_ICONERROR, FormatMissingPaths(paths, check.missing, u"\r\n", true));
-        return;
-    case QmTaskPathStatus::NoCommonRoot:
-        ShowMessage(ToOwner(this), MB_ICONINFORMATION, kNoCommonRootText);
-        return;
-    case QmTaskPathStatus::Ok:
-        break;
-    }
-    chosenPaths_ = std::move(check.chosen);
-    commonRoot_ = std::move(check.commonRoot);
-    QDialog::accept();
+    const bool ok = logic_.OnOk(ToOwner(this), algorithm_->currentText().toStdU16String(), subdirs_->isChecked());
+    ShowPaths();
+    if (ok) QDialog::accept();
 }
 
 void CQmNewHashDlg::RemoveSelectedRows() {
-    // Deleting an item takes it out of the list; deleting from the end keeps
-    // the remaining indexes valid.
-    for (int i = list_->topLevelItemCount() - 1; i >= 0; --i) {
-        if (list_->topLevelItem(i)->isSelected()) delete list_->takeTopLevelItem(i);
-    }
+    logic_.RemoveSelected();
+    // Rows go from anywhere in the list, so it is made again.
+    syncing_ = true;
+    list_->clear();
+    syncing_ = false;
+    ShowPaths();
 }
 
 bool CQmNewHashDlg::eventFilter(QObject* watched, QEvent* event) {

@@ -2,10 +2,11 @@
 // algorithm, and whether directories are enumerated with their
 // subdirectories.
 //
-// The dialog only collects the inputs. The checks on OK (an empty list,
-// paths that no longer exist, the common root) are the core's new-task
-// checks, so the desktop program and the command line can never disagree on
-// them; every box goes through the process-wide prompts.
+// The dialog shows and forwards; what it lists, which algorithm it starts
+// with and the checks on OK are the desktop logic's (CQmNewTaskDialogLogic),
+// whose checks are the core's new-task checks, so the two windows and the
+// command line never disagree on them; every box goes through the
+// process-wide prompts.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,7 @@
 
 #include <QDialog>
 
+#include "desktop/new_task_dialog.h"
 #include "document/task_paths.h"
 
 class QCheckBox;
@@ -33,12 +35,12 @@ public:
     explicit CQmNewHashDlg(std::vector<std::u16string> initialPaths, QWidget* parent = nullptr);
 
     // The outputs; they count only after the dialog was accepted.
-    int32_t GetAlgorithmId() const { return algorithmId_; }
-    bool GetRecurseSubdirectories() const { return recurseSubdirectories_; }
-    const std::vector<QmChosenPath>& GetChosenPaths() const { return chosenPaths_; }
-    const std::u16string& GetCommonRoot() const { return commonRoot_; }
+    int32_t GetAlgorithmId() const { return logic_.GetAlgorithmId(); }
+    bool GetRecurseSubdirectories() const { return logic_.GetRecurseSubdirectories(); }
+    const std::vector<QmChosenPath>& GetChosenPaths() const { return logic_.GetChosenPaths(); }
+    const std::u16string& GetCommonRoot() const { return logic_.GetCommonRoot(); }
 
-    // The row of `path`: an existing row with exactly this text, else a new
+    // The row of `path`: an existing row naming the same path, else a new
     // last row. With `select` the row is selected as well.
     int AddPath(std::u16string_view path, bool select);
 
@@ -69,7 +71,8 @@ protected:
 private:
     void FillAlgorithms();
     void RemoveSelectedRows();
-    std::vector<std::u16string> ListedPaths() const;
+    // Makes the list show the logic's paths and selection.
+    void ShowPaths();
 
     QTreeWidget* list_ = nullptr;
     QCheckBox* subdirs_ = nullptr;
@@ -79,11 +82,8 @@ private:
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
     bool centred_ = false;
-
-    int32_t algorithmId_ = 0;
-    bool recurseSubdirectories_ = false;
-    std::vector<QmChosenPath> chosenPaths_;
-    std::u16string commonRoot_;
+    bool syncing_ = false;  // set while the list is made to show the logic's state
+    CQmNewTaskDialogLogic logic_;
 };
 
 }  // namespace qm

@@ -1,35 +1,31 @@
-// The main window's file list: the hash document's files grouped by
+// The main window's file list on Qt: the hash document's files grouped by
 // directory.
 //
 // A tree view over CQmQuorviaModel: one top-level row per directory group
 // (folder image, the directory as its first file spells it), the files under
-// it in five columns. Two half-second timers keep it in step with the
-// workers: the add tick takes in the files the enumeration appended to the
-// document, in batches of 100, and the update tick rewrites the hash or
-// verification column of the files the reader and hasher have reached. Ticks
-// only change the model; Qt paints what changed once, after the tick, so
-// adding tens of thousands of files never repaints per row.
-//
-// The frame calls, for a new task: BeginAddItems, then (enumeration done)
-// EndAddItems and BeginHashUpdates, then (hashing done) EndHashUpdates; for a
-// loaded list all four in a row; for a verification pass BeginHashUpdates and
-// EndHashUpdates. After the document was emptied without a new task (a
-// failed load or task start) the frame calls Clear, so that no row keeps a
-// pointer to a freed item.
+// it in five columns. Everything the list decides is CQmFileList's
+// (desktop/file_list.h): the ticks, sorting, folding, the selection, find
+// and the item commands. This view draws, runs the timers the list asks
+// for, forwards clicks, keys and menu choices, mirrors the list model's
+// selection and fold state, and does for the list what only the desktop can
+// (the clipboard, opening and showing files). Ticks only change the model;
+// Qt paints what changed once, after the tick, so adding tens of thousands
+// of files never repaints per row.
 //
 // GUI thread only.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
-#include <optional>
+#include <memory>
 #include <span>
 #include <vector>
 
 #include <QTimer>
 #include <QTreeView>
 
-#include "desktop/find_logic.h"
+#include "desktop/command_ids.h"
+#include "desktop/file_list.h"
 
 namespace qm {
 
@@ -38,12 +34,7 @@ class CQmQuorviaItem;
 class CQmQuorviaModel;
 class CQmFindDlg;
 
-// The period of both timers, in milliseconds.
-inline constexpr int kViewTickMilliseconds = 500;
-// Items taken from the document per batch.
-inline constexpr size_t kViewBatchSize = 100;
-
-class CQuorviaView : public QTreeView {
+class CQuorviaView : public QTreeView, private IQmFileListHost {
     Q_OBJECT
 public:
     // Shows the process-wide document.
@@ -52,62 +43,44 @@ public:
     explicit CQuorviaView(CQmQuorviaDoc& doc, QWidget* parent = nullptr);
     ~CQuorviaView() override;
 
-    void BeginAddItems();
-    void EndAddItems();
-    void BeginHashUpdates();
-    void EndHashUpdates();
+    CQmFileList& FileList() { return list_; }
+    CQmQuorviaModel* GetModel() const { return model_; }
+    CQmQuorviaDoc& GetDocument() const { return list_.GetDocument(); }
 
-    // The number of file rows.
-    int GetItemCount() const;
-    // Selects every file row.
-    void SelectAllItems();
-    void CollapseAll();
-    void ExpandAll();
-    // As a click on the header of `column`: a new column sorts ascending, the
-    // same column again reverses. -1 sorts again by the current column (0
-    // when there is none) in its direction.
+    // The list's calls, for the frame's logic and for tests.
+    void BeginAddItems() { list_.BeginAddItems(); }
+    void EndAddItems() { list_.EndAddItems(); }
+    void BeginHashUpdates() { list_.BeginHashUpdates(); }
+    void EndHashUpdates() { list_.EndHashUpdates(); }
+    void Clear() { list_.Clear(); }
+    void RunAddTick() { list_.RunAddTick(); }
+    void RunUpdateTick() { list_.RunUpdateTick(); }
+    void SetAddTickBudget(std::chrono::milliseconds budget) { list_.SetAddTickBudget(budget); }
+    int GetItemCount() const { return static_cast<int>(list_.GetItemCount()); }
+    bool IsAddTimerActive() const { return addTimer_.isActive(); }
+    bool IsUpdateTimerActive() const { return updateTimer_.isActive(); }
+
+    // As a click on the header of `column`; -1 sorts again by the current
+    // column.
     void SortByColumn(int column);
-    // The current sort column (-1 before the first sort) and its direction.
-    int GetSortColumn() const { return sortColumn_; }
-    bool IsSortAscending() const { return sortAscending_; }
+    int GetSortColumn() const;
+    bool IsSortAscending() const;
+    void SelectAllItems() { list_.OnCommand(ID_EDIT_SELECT_ALL); }
+    void CollapseAll() { list_.OnCommand(ID_VIEW_COLLAPSE_ALL); }
+    void ExpandAll() { list_.OnCommand(ID_VIEW_EXPAND_ALL); }
     // The items of the selected file rows, in row order.
     std::vector<CQmQuorviaItem*> GetSelectedItems() const;
-    // Drops every row at once and stops both timers.
-    void Clear();
-    // Removes `items` from the document and their rows from the list (the
-    // rows go first, while the items still exist). The number of items the
-    // document held and removed.
-    size_t RemoveItems(std::span<CQmQuorviaItem* const> items);
-
-    // One tick now, as the timer would run it. The add tick takes in batches
-    // until the document has no more or its time budget is spent; what is
-    // left is taken in by further slices run from the event loop at once,
-    // so the window repaints and answers input between them.
-    void RunAddTick();
-    // The add tick's budget (30 ms unless set; tests set 0 to see slices).
-    void SetAddTickBudget(std::chrono::milliseconds budget) { addBudget_ = budget; }
-    void RunUpdateTick();
-    bool IsAddTimerActive() const;
-    bool IsUpdateTimerActive() const;
-
-    CQmQuorviaModel* GetModel() const;
-    CQmQuorviaDoc& GetDocument() const { return doc_; }
+    size_t RemoveItems(std::span<CQmQuorviaItem* const> items) { return list_.RemoveItems(items); }
+    void RunItemCommand(uint32_t id) { list_.RunItemCommand(id); }
+    void FindCommand() { list_.OnCommand(ID_EDIT_FIND); }
+    void FindNextCommand() { list_.OnCommand(ID_EDIT_REPEAT); }
+    // The find dialog, once it was opened (tests).
+    CQmFindDlg* GetFindDialog() const { return findDlg_; }
 
     // Ctrl+A and the view's own select-all select the file rows only.
     void selectAll() override;
     // Lays out the rows, then spans the groups added since the last layout.
     void doItemsLayout() override;
-
-    // The item commands of the context menu (ID_ITEM_*, ID_COPY_*) on the
-    // selected file rows in row order; others are ignored. Verify and remove
-    // end by sending itemCommandDone for the frame's part of the work.
-    void RunItemCommand(uint32_t id);
-    // Ctrl+F (opens the find dialog or brings it to the front) and F3
-    // (repeats the last search; before the first one opens the dialog).
-    void FindCommand();
-    void FindNextCommand();
-    // The find dialog, once it was opened (tests).
-    CQmFindDlg* GetFindDialog() const { return findDlg_; }
 
 protected:
     QRegion visualRegionForSelection(const QItemSelection& selection) const override;
@@ -126,40 +99,42 @@ signals:
 
 private:
     void SetUpView();
-    void OnHeaderClicked(int section);
     void OnActivated(const QModelIndex& index);
-    // Expands the groups from `first` on, which the last add tick created,
-    // and leaves them to be spanned by the next layout.
-    void ShowNewGroups(int first);
-    // Takes in waiting items in batches, all of them or until `budget` is
-    // spent; true when items may be left.
-    bool TakeInItems(std::optional<std::chrono::milliseconds> budget);
+    // Makes the tree's selection the list model's, without telling the
+    // model what it already knows.
+    void ApplyModelSelection();
+    void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
+    void ApplyFold(int group);
     void ApplySortIndicator();
-    // Opens or shows each selected file; the failures in one box.
-    void ForEachSelectedFile(bool (*action)(std::u16string_view path));
-    void CopySelected(uint32_t id);
-    void VerifySelected();
-    void RemoveSelected();
-    // Opens the find dialog (making it the first time) or brings it to the
-    // front, as the find state decided.
-    void ShowFindDialog(QmFindAction action);
-    // One search step with the find settings.
-    void SearchNext();
 
-    CQmQuorviaDoc& doc_;
-    CQmQuorviaModel* model_ = nullptr;  // child of the view
+    // IQmFileListHost
+    QmWindow GetListWindow() override;
+    void StartTimer(uint32_t id, uint32_t periodMs) override;
+    void StopTimer(uint32_t id) override;
+    void ScheduleAddSlice() override;
+    void CancelAddSlice() override;
+    void PostTotalsChanged() override;
+    void PostFrameCommand(uint32_t id) override;
+    void ScrollToItem(const CQmQuorviaItem* item) override;
+    void ShowFindDialog(const QmFindSettings& settings, bool open) override;
+    QmWindow GetFindDialogWindow() override;
+    bool OpenWithShell(std::u16string_view path) override;
+    bool ShowInFolder(std::u16string_view path) override;
+    bool ShowProperties(const std::vector<std::u16string>& paths) override;
+    bool CopyToClipboard(std::u16string_view text) override;
+
+    CQmFileList list_;
+    // Declared after the list it observes, so it goes first.
+    std::unique_ptr<CQmQuorviaModel> modelOwner_;
+    CQmQuorviaModel* model_ = nullptr;
     QTimer addTimer_;
     QTimer updateTimer_;
     QTimer addSlice_;  // zero-delay single shot: the rest of an add tick
-    std::chrono::milliseconds addBudget_{30};
     // The first group not spanned yet; groups from it on were added since
     // the last layout.
     int unspannedGroup_ = 0;
-    // Index into the document of the next item the running tick looks at.
-    size_t cursor_ = 0;
-    int sortColumn_ = -1;
-    bool sortAscending_ = true;
-    CQmFindState find_;
+    // Set while the tree's selection is being made the model's.
+    bool applyingSelection_ = false;
     CQmFindDlg* findDlg_ = nullptr;  // child of the view, made when first opened
 };
 

@@ -64,7 +64,8 @@ private:
     std::deque<PostedMessage> queue_;
 };
 
-class FakeFrameHost : public IQmFrameHost {
+// The window and its file list in one recording stand-in.
+class FakeFrameHost : public IQmFrameHost, public IQmFrameList {
 public:
     // Every call, in order, as a short line ("pane 1 text", "view begin-add").
     std::vector<std::string> log;
@@ -102,23 +103,26 @@ public:
     }
     void SetCommandState(uint32_t id, bool enabled, bool checked) override { commands[id] = {enabled, checked}; }
 
-    size_t GetViewItemCount() override { return viewRows; }
-    void ViewBeginAddItems() override {
+    size_t GetItemCount() const override { return viewRows; }
+    void BeginAddItems() override {
         viewRows = 0;
         log.push_back("view begin-add");
     }
     // As the real view: every item of the document becomes a row.
-    void ViewEndAddItems() override {
+    void EndAddItems() override {
         viewRows = GetQuorviaDoc().GetItemCount();
         log.push_back("view end-add");
     }
-    void ViewBeginHashUpdates() override { log.push_back("view begin-hash"); }
-    void ViewEndHashUpdates() override { log.push_back("view end-hash"); }
-    void ViewClear() override {
+    void BeginHashUpdates() override { log.push_back("view begin-hash"); }
+    void EndHashUpdates() override { log.push_back("view end-hash"); }
+    void Clear() override {
         viewRows = 0;
         log.push_back("view clear");
     }
-    void ViewCommand(uint32_t id) override { viewCommands.push_back(id); }
+    bool OnCommand(uint32_t id) override {
+        viewCommands.push_back(id);
+        return true;
+    }
 
     bool RunNewTaskDialog(const std::vector<std::u16string>& initialPaths, QmNewTaskChoice& choice) override {
         dialogInitialPaths.push_back(initialPaths);

@@ -62,7 +62,7 @@ protected:
     }
 
     void Create(std::vector<std::u16string> arguments = {}) {
-        logic = std::make_unique<CQmFrameLogic>(host, &target);
+        logic = std::make_unique<CQmFrameLogic>(host, host, &target);
         logic->OnCreate(arguments);
     }
 

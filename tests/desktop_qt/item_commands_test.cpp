@@ -157,11 +157,11 @@ protected:
 
     CQuorviaView& View() { return *frame->View(); }
     CQmQuorviaModel& Model() { return *frame->View()->GetModel(); }
-    std::vector<CQmQuorviaItem*> Rows() { return Model().ItemsInRowOrder(); }
-    std::u16string Cell(int row, int column) { return Model().CellText(Rows()[static_cast<size_t>(row)], column); }
+    std::vector<CQmQuorviaItem*> Rows() { return Model().List().ItemsInRowOrder(); }
+    std::u16string Cell(int row, int column) { return Model().List().CellText(Rows()[static_cast<size_t>(row)], column); }
     std::vector<std::u16string> Names() {
         std::vector<std::u16string> names;
-        for (CQmQuorviaItem* item : Rows()) names.push_back(Model().CellText(item, QM_COLUMN_NAME));
+        for (CQmQuorviaItem* item : Rows()) names.push_back(Model().List().CellText(item, QM_COLUMN_NAME));
         return names;
     }
 

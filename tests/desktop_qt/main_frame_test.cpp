@@ -136,14 +136,14 @@ protected:
 
     CQmQuorviaModel& Model() { return *frame->View()->GetModel(); }
     std::u16string Cell(const fs::path& file, int column) {
-        for (CQmQuorviaItem* item : Model().ItemsInRowOrder()) {
-            if (item->GetPath() == U(file)) return Model().CellText(item, column);
+        for (CQmQuorviaItem* item : Model().List().ItemsInRowOrder()) {
+            if (item->GetPath() == U(file)) return Model().List().CellText(item, column);
         }
         ADD_FAILURE() << "no row for " << file;
         return {};
     }
     const CQmQuorviaItem* ItemOf(const fs::path& file) {
-        for (CQmQuorviaItem* item : Model().ItemsInRowOrder()) {
+        for (CQmQuorviaItem* item : Model().List().ItemsInRowOrder()) {
             if (item->GetPath() == U(file)) return item;
         }
         return nullptr;
@@ -413,10 +413,10 @@ TEST_F(MainFrameTest, NewTaskListsRowsByDirectorySortedWithTheEnginesHashes) {
     // The input's own files first, then its directories: one group each,
     // files sorted by name within it (numbers by value).
     ASSERT_EQ(model.GetGroupCount(), 3);
-    EXPECT_EQ(model.GroupDirectory(0), U(dir / "tree"));
+    EXPECT_EQ(model.List().GetGroupDirectory(0), U(dir / "tree"));
     std::vector<std::u16string> groupB;
     for (int g = 0; g < model.GetGroupCount(); ++g) {
-        if (model.GroupDirectory(g) != U(dir / "tree/b")) continue;
+        if (model.List().GetGroupDirectory(g) != U(dir / "tree/b")) continue;
         const QModelIndex group = model.GroupIndex(g);
         for (int r = 0; r < model.rowCount(group); ++r) {
             groupB.push_back(model.data(model.index(r, 0, group)).toString().toStdU16String());
@@ -426,7 +426,7 @@ TEST_F(MainFrameTest, NewTaskListsRowsByDirectorySortedWithTheEnginesHashes) {
     // The document takes the order shown.
     std::vector<CQmQuorviaItem*> documentOrder;
     for (size_t i = 0; i < GetQuorviaDoc().GetItemCount(); ++i) documentOrder.push_back(GetQuorviaDoc().GetItemAt(i));
-    EXPECT_EQ(documentOrder, model.ItemsInRowOrder());
+    EXPECT_EQ(documentOrder, model.List().ItemsInRowOrder());
 
     for (const fs::path& file : files) EXPECT_EQ(Cell(file, 3), EngineHash(QM_HASH_MD5, file)) << file;
     EXPECT_EQ(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("MD5"));
@@ -504,7 +504,7 @@ TEST_F(MainFrameTest, StopDuringALargeEnumerationKeepsTheFilesFoundSoFar) {
     EXPECT_FALSE(frame->IsProgressTimerActive());
     EXPECT_FALSE(frame->Action(ID_TASK_STOP)->isEnabled());
     EXPECT_EQ(chimes, 0) << "no hashing ran";
-    for (CQmQuorviaItem* item : Model().ItemsInRowOrder()) EXPECT_FALSE(item->HasHash());
+    for (CQmQuorviaItem* item : Model().List().ItemsInRowOrder()) EXPECT_FALSE(item->HasHash());
 }
 
 TEST_F(MainFrameTest, StopDuringHashingShowsTheSummaryAndLeavesTheRestUnhashed) {
@@ -521,10 +521,10 @@ TEST_F(MainFrameTest, StopDuringHashingShowsTheSummaryAndLeavesTheRestUnhashed) 
     EXPECT_TRUE(frame->PaneText(kPaneProgress).startsWith(QStringLiteral("耗时：")));
     EXPECT_EQ(chimes, 1);
     int unhashed = 0;
-    for (CQmQuorviaItem* item : Model().ItemsInRowOrder()) {
+    for (CQmQuorviaItem* item : Model().List().ItemsInRowOrder()) {
         if (item->HasHash()) continue;
         ++unhashed;
-        EXPECT_EQ(Model().CellText(item, 3), item->GetError());
+        EXPECT_EQ(Model().List().CellText(item, 3), item->GetError());
     }
     EXPECT_GT(unhashed, 0);
 }

@@ -217,7 +217,7 @@ TEST_F(ViewTest, EndAddItemsSortsByNameAndTheDocumentFollows) {
     view_->EndAddItems();
 
     const std::vector<CQmQuorviaItem*> expected = {nine, ten, b, a, z};
-    EXPECT_EQ(Model().ItemsInRowOrder(), expected);
+    EXPECT_EQ(Model().List().ItemsInRowOrder(), expected);
     std::vector<CQmQuorviaItem*> document(Doc().GetItemCount());
     Doc().GetItems(0, document);
     EXPECT_EQ(document, expected);
@@ -368,15 +368,15 @@ TEST_F(ViewTest, HeaderClicksSortWithinGroupsAndToggleTheDirection) {
     const int cursorsBefore = prompts_.shown;
 
     click(QM_COLUMN_SIZE);
-    EXPECT_EQ(Model().ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{p2, p3, p1, q1, q2}));
+    EXPECT_EQ(Model().List().ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{p2, p3, p1, q1, q2}));
     EXPECT_EQ(header->sortIndicatorSection(), QM_COLUMN_SIZE);
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
     click(QM_COLUMN_SIZE);
-    EXPECT_EQ(Model().ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{p1, p3, p2, q2, q1}));
+    EXPECT_EQ(Model().List().ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{p1, p3, p2, q2, q1}));
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
     EXPECT_EQ(Model().GroupIndex(0).data().toString(), "/p");
     click(QM_COLUMN_NAME);
-    EXPECT_EQ(Model().ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{p1, p2, p3, q1, q2}));
+    EXPECT_EQ(Model().List().ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{p1, p2, p3, q1, q2}));
     EXPECT_EQ(header->sortIndicatorSection(), QM_COLUMN_NAME);
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
     EXPECT_EQ(prompts_.shown - cursorsBefore, 3);
@@ -387,7 +387,7 @@ TEST_F(ViewTest, HeaderClicksSortWithinGroupsAndToggleTheDirection) {
     view_->SortByColumn(QM_COLUMN_SIZE);
     view_->SortByColumn(-1);
     EXPECT_FALSE(view_->IsSortAscending());
-    EXPECT_EQ(Model().ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{p1, p3, p2, q2, q1}));
+    EXPECT_EQ(Model().List().ItemsInRowOrder(), (std::vector<CQmQuorviaItem*>{p1, p3, p2, q2, q1}));
 }
 
 TEST_F(ViewTest, SelectionCoversFileRowsInRowOrderAndFollowsSorting) {
