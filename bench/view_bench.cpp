@@ -1,6 +1,9 @@
 // The file list at 100,000 and 1,000,000 files: how long the list takes to
 // show and sort them, how long one update tick of a running hash takes, and
-// what the rows cost in memory.
+// what the rows cost in memory — in both forms the list model serves: the
+// Qt tree view, and the flat list with a header row per group that the
+// Windows program's virtual list reads (measured here without a window:
+// what its notifications ask of the model for one screen of rows).
 //
 // A plain program, not a test: it prints figures. Items are made in memory
 // (paths in 1,000 directories unless told otherwise, sizes, times) without any real file, and a
@@ -28,6 +31,7 @@
 #include "document/quorvia_item.h"
 #include "document/row_order.h"
 #include "engines/register_engines.h"
+#include "desktop/file_list.h"
 #include "desktop_qt/quorvia_model.h"
 #include "desktop_qt/quorvia_view.h"
 
@@ -233,6 +237,160 @@ void Run(size_t count, size_t directories) {
     std::printf("view and document destroyed           %9.0f ms\n", Milliseconds(start));
 }
 
+
+// The flat form: the list's logic with a host that only counts, and a
+// screen of 40 rows read after each step as a virtual list asks for them
+// (every cell's text of the rows on screen).
+class NullListHost : public qm::IQmFileListHost {
+public:
+    qm::QmWindow GetListWindow() override { return nullptr; }
+    void StartTimer(uint32_t, uint32_t) override {}
+    void StopTimer(uint32_t) override {}
+    void ScheduleAddSlice() override { ++slices; }
+    void CancelAddSlice() override {}
+    void PostTotalsChanged() override {}
+    void PostFrameCommand(uint32_t) override {}
+    void ScrollToItem(const CQmQuorviaItem*) override {}
+    void ShowFindDialog(const qm::QmFindSettings&, bool) override {}
+    qm::QmWindow GetFindDialogWindow() override { return nullptr; }
+    bool OpenWithShell(std::u16string_view) override { return true; }
+    bool ShowInFolder(std::u16string_view) override { return true; }
+    bool ShowProperties(const std::vector<std::u16string>&) override { return true; }
+    bool CopyToClipboard(std::u16string_view) override { return true; }
+    int slices = 0;
+};
+
+// Counts what a virtual list would redraw for the model's notices.
+class FlatObserver : public qm::IQmListObserver {
+public:
+    explicit FlatObserver(const qm::CQmListModel& model) : model_(model) {}
+    void OnListChanging(const qm::QmListChange&) override {}
+    void OnListChanged(const qm::QmListChange& change) override {
+        if (change.kind == qm::QmListChange::CellsChanged) {
+            // The rows to redraw, as a flat range.
+            const size_t first = model_.FlatIndexOf({change.group, change.first});
+            if (first != qm::CQmListModel::kNoFlatIndex) redrawn += change.last - change.first + 1;
+        }
+    }
+    size_t redrawn = 0;
+
+private:
+    const qm::CQmListModel& model_;
+};
+
+size_t ReadScreen(const qm::CQmListModel& model, size_t top) {
+    size_t characters = 0;
+    const size_t count = model.GetFlatRowCount();
+    for (size_t i = top; i < std::min(count, top + 40); ++i) {
+        const qm::QmListRow row = model.FlatRowAt(i);
+        for (int column = 0; column < qm::kListColumnCount; ++column) characters += model.RowText(row, column).size();
+    }
+    return characters;
+}
+
+void RunFlat(size_t count, size_t directories) {
+    std::printf("\n== flat form: %zu files in %zu directories ==\n", count, directories);
+    const size_t heapStart = HeapBytes();
+    auto doc = std::make_unique<CQmQuorviaDoc>();
+    doc->BeginTask(u"/home/user", 5, true);
+    FillDocument(*doc, count, directories);
+    const size_t heapDoc = HeapBytes();
+    NullListHost host;
+    auto list = std::make_unique<qm::CQmFileList>(*doc, host);
+    qm::CQmListModel& model = list->GetModel();
+    FlatObserver observer(model);
+    model.SetObserver(&observer);
+
+    Clock::time_point start = Clock::now();
+    list->BeginAddItems();
+    list->EndAddItems();
+    const double endAdd = Milliseconds(start);
+    size_t read = ReadScreen(model, 0);
+    std::printf("BeginAddItems+EndAddItems             %9.0f ms   (%.0f ms with the first screen; %zu rows)\n", endAdd,
+                Milliseconds(start), model.GetFlatRowCount());
+    const size_t heapList = HeapBytes();
+    std::printf("list model                                       %6.1f bytes/item\n",
+                double(heapList - heapDoc) / double(count));
+    std::printf("document + list model                            %6.1f bytes/item\n",
+                double(heapList - heapStart) / double(count));
+
+    auto timeStep = [&](const char* what, auto step) {
+        const Clock::time_point stepStart = Clock::now();
+        step();
+        read += ReadScreen(model, model.GetFlatRowCount() / 2);
+        std::printf("%-37s %9.0f ms   (with a screen read in the middle)\n", what, Milliseconds(stepStart));
+    };
+    timeStep("sort by size (column 1)", [&] { list->OnColumnClick(qm::QM_COLUMN_SIZE); });
+    timeStep("sort by name (column 0)", [&] { list->OnColumnClick(qm::QM_COLUMN_NAME); });
+    timeStep("sort by name again, descending", [&] { list->OnColumnClick(qm::QM_COLUMN_NAME); });
+    timeStep("sort by time text (column 2)", [&] { list->OnColumnClick(qm::QM_COLUMN_TIME); });
+    timeStep("sort by name (column 0)", [&] { list->OnColumnClick(qm::QM_COLUMN_NAME); });
+    timeStep("collapse all", [&] { list->OnCommand(qm::ID_VIEW_COLLAPSE_ALL); });
+    timeStep("expand all", [&] { list->OnCommand(qm::ID_VIEW_EXPAND_ALL); });
+    timeStep("fold the middle group", [&] { model.SetFolded(static_cast<uint32_t>(directories / 2), true); });
+    timeStep("unfold it", [&] { model.SetFolded(static_cast<uint32_t>(directories / 2), false); });
+
+    std::vector<CQmQuorviaItem*> items(doc->GetItemCount());
+    doc->GetItems(0, items);
+    list->BeginHashUpdates();
+    double longestTick = 0;
+    double totalTicks = 0;
+    int ticks = 0;
+    for (size_t done = 0; done < items.size();) {
+        const size_t end = std::min(items.size(), done + kItemsPerSimulatedInterval);
+        for (size_t i = done; i < end; ++i) {
+            if (i % 100 == 7) items[i]->SetChanged(true);
+            MarkProcessed(items[i]);
+        }
+        done = end;
+        if (done < items.size()) {
+            items[done]->SetReading(true);
+            items[done]->SetUpdated(true);
+        }
+        const Clock::time_point tickStart = Clock::now();
+        list->RunUpdateTick();
+        read += ReadScreen(model, model.FlatIndexOf({0, 0}));
+        const double tick = Milliseconds(tickStart);
+        longestTick = std::max(longestTick, tick);
+        totalTicks += tick;
+        ++ticks;
+    }
+    std::printf("update ticks (20,000 items each)      %9d      longest %.1f ms, mean %.1f ms (%zu rows redrawn)\n",
+                ticks, longestTick, totalTicks / ticks, observer.redrawn);
+    list->EndHashUpdates();
+    timeStep("select all", [&] { list->OnCommand(qm::ID_EDIT_SELECT_ALL); });
+    timeStep("sort by size with all selected", [&] { list->OnColumnClick(qm::QM_COLUMN_SIZE); });
+    start = Clock::now();
+    const size_t selected = model.GetSelectedItems().size();
+    std::printf("GetSelectedItems                      %9.0f ms   (%zu items)\n", Milliseconds(start), selected);
+
+    start = Clock::now();
+    list->BeginAddItems();
+    auto liveDoc = std::move(doc);
+    std::vector<qm::QuorviaItemPtr> taken = liveDoc->TakeItems();
+    liveDoc->Clear();
+    double longestAdd = 0;
+    for (size_t next = 0; next < taken.size();) {
+        std::vector<qm::QuorviaItemPtr> batch;
+        const size_t end = std::min(taken.size(), next + kItemsPerSimulatedInterval);
+        for (; next < end; ++next) batch.push_back(std::move(taken[next]));
+        liveDoc->AppendItems(batch);
+        const Clock::time_point tickStart = Clock::now();
+        list->RunAddTick();
+        for (int slice = 0; slice < 1000 && host.slices > 0; ++slice) {
+            host.slices = 0;
+            list->RunAddTick();
+        }
+        read += ReadScreen(model, model.GetFlatRowCount() > 40 ? model.GetFlatRowCount() - 40 : 0);
+        longestAdd = std::max(longestAdd, Milliseconds(tickStart));
+    }
+    std::printf("live add ticks (20,000 items each)    longest %.0f ms (all slices and the last screen)\n", longestAdd);
+    model.SetObserver(nullptr);
+    list.reset();
+    liveDoc.reset();
+    std::printf("(%zu characters read)\n", read);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -258,7 +416,10 @@ int main(int argc, char** argv) {
     }
     if (counts.empty()) counts = {{100000, kDefaultDirectories}, {1000000, kDefaultDirectories}};
     std::printf("collation locale: %s\n", std::setlocale(LC_COLLATE, nullptr));
-    for (const auto& [files, directories] : counts) Run(files, directories);
+    for (const auto& [files, directories] : counts) {
+        Run(files, directories);
+        RunFlat(files, directories);
+    }
     QDir(config).removeRecursively();
     return 0;
 }

@@ -1,7 +1,10 @@
-// The file list view over the process-wide document: the add and update
-// ticks, sorting by header clicks, selection, folding, opening a file, and
-// emptying the list. Ticks are run directly, never by waiting for a timer; a
-// model tester checks every change the view makes and aborts on a fault.
+// The file list view over the process-wide document, as Qt shows it: the
+// columns, the ticks' rows reaching the tree (slices through the event loop,
+// groups opened and spanned), header clicks with their arrow, the tree's
+// selection and folds kept as the list's, opening a file, and emptying the
+// list. What the list decides is tested without Qt in
+// tests/desktop/file_list_test.cpp. Ticks are run directly, never by waiting
+// for a timer; a model tester checks every change and aborts on a fault.
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
@@ -230,54 +233,6 @@ TEST_F(ViewTest, EndAddItemsSortsByNameAndTheDocumentFollows) {
     EXPECT_EQ(prompts_.depth, 0);
 }
 
-TEST_F(ViewTest, UpdateTickHaltsAtTheFirstUnfinishedSelectedItem) {
-    CQmQuorviaItem* a = Add(u"/u/a");
-    CQmQuorviaItem* b = Add(u"/u/b");
-    CQmQuorviaItem* c = Add(u"/u/c");
-    CQmQuorviaItem* d = Add(u"/u/d");
-    ShowAll();
-    b->SetSelected(false);  // takes no part: never halts the tick
-    Finish(a, 0x0A);
-    c->SetReading(true);
-    c->SetUpdated(true);
-    Finish(d, 0x0D);
-
-    view_->RunUpdateTick();
-    EXPECT_EQ(Text(a, QM_COLUMN_HASH), HashText(0x0A));
-    EXPECT_EQ(Text(b, QM_COLUMN_HASH), "");
-    EXPECT_EQ(Text(c, QM_COLUMN_HASH), QString::fromUtf16(u"正在计算中..."));
-    EXPECT_EQ(Text(d, QM_COLUMN_HASH), "");  // waits for c
-    EXPECT_FALSE(c->IsUpdated());
-
-    Finish(c, 0x0C);
-    view_->RunUpdateTick();
-    EXPECT_EQ(Text(c, QM_COLUMN_HASH), HashText(0x0C));
-    EXPECT_EQ(Text(d, QM_COLUMN_HASH), HashText(0x0D));
-    EXPECT_EQ(Text(b, QM_COLUMN_HASH), "");
-
-    view_->EndHashUpdates();
-    EXPECT_FALSE(view_->IsUpdateTimerActive());
-}
-
-TEST_F(ViewTest, AResultIsShownWhateverOrderTheFlagsWereSetIn) {
-    CQmQuorviaItem* item = Add(u"/o/item");
-    ShowAll();
-    // The reader announces the item before it marks it as being read.
-    item->SetUpdated(true);
-    view_->RunUpdateTick();
-    EXPECT_EQ(Text(item, QM_COLUMN_HASH), "");
-    item->SetReading(true);
-    view_->RunUpdateTick();
-    EXPECT_EQ(Text(item, QM_COLUMN_HASH), QString::fromUtf16(u"正在计算中..."));
-    // The tick may see processed before the hasher sets updated again.
-    uint8_t digest[16] = {0x55};
-    item->SetHash(digest, sizeof digest, 4);
-    item->SetUpdated(false);
-    item->SetProcessed(true);
-    view_->RunUpdateTick();
-    EXPECT_EQ(Text(item, QM_COLUMN_HASH), HashText(0x55));
-}
-
 TEST_F(ViewTest, ChangedSizeRewritesItsCellsAndAsksForNewTotals) {
     Add(u"/c/first");
     CQmQuorviaItem* item = Add(u"/c/second", 100);
@@ -311,44 +266,6 @@ TEST_F(ViewTest, ChangedSizeRewritesItsCellsAndAsksForNewTotals) {
 
     view_->RunUpdateTick();  // nothing changed since
     EXPECT_EQ(totals.count(), 1);
-}
-
-TEST_F(ViewTest, VerificationWritesColumnFourAndKeepsTheStoredHash) {
-    CQmQuorviaItem* same = Add(u"/v/same");
-    CQmQuorviaItem* other = Add(u"/v/other");
-    CQmQuorviaItem* failed = Add(u"/v/zfailed");
-    ShowAll();
-    Finish(same, 0x11);
-    Finish(other, 0x22);
-    failed->SetError(u"读取失败");
-    failed->SetProcessed(true);
-    view_->EndHashUpdates();
-    EXPECT_EQ(Text(failed, QM_COLUMN_HASH), QString::fromUtf16(u"读取失败"));
-
-    // The frame's verification pass over the items with a stored hash.
-    Doc().ResetItemStates();
-    Doc().ClearItemErrors();
-    Doc().SetVerifyMode(true);
-    Doc().SelectAll(true, true);
-    EXPECT_FALSE(failed->IsSelected());
-    view_->BeginHashUpdates();
-    Finish(same, 0x11);  // goes to the verification hash in verify mode
-    Finish(other, 0x99);
-    view_->EndHashUpdates();
-
-    EXPECT_EQ(Text(same, QM_COLUMN_VERIFY), QString::fromUtf16(u"文件检查正确"));
-    EXPECT_EQ(Text(other, QM_COLUMN_VERIFY), QString::fromUtf16(u"新文件HASH值:") + HashText(0x99));
-    EXPECT_EQ(Text(same, QM_COLUMN_HASH), HashText(0x11));
-    EXPECT_EQ(Text(other, QM_COLUMN_HASH), HashText(0x22));
-    EXPECT_EQ(Text(failed, QM_COLUMN_HASH), QString::fromUtf16(u"读取失败"));
-    EXPECT_EQ(Text(failed, QM_COLUMN_VERIFY), "");
-
-    // The next pass starts with empty verification cells for its items.
-    Doc().ResetItemStates();
-    other->SetSelected(false);
-    view_->BeginHashUpdates();
-    EXPECT_EQ(Text(same, QM_COLUMN_VERIFY), "");
-    EXPECT_EQ(Text(other, QM_COLUMN_VERIFY), QString::fromUtf16(u"新文件HASH值:") + HashText(0x99));
 }
 
 TEST_F(ViewTest, HeaderClicksSortWithinGroupsAndToggleTheDirection) {
@@ -461,6 +378,13 @@ TEST_F(ViewTest, FoldingAllGroups) {
     for (int group = 0; group < 2; ++group) EXPECT_FALSE(view_->isExpanded(Model().GroupIndex(group)));
     view_->ExpandAll();
     for (int group = 0; group < 2; ++group) EXPECT_TRUE(view_->isExpanded(Model().GroupIndex(group)));
+    // A group the user folds in the tree is folded in the list, and one the
+    // list unfolds opens in the tree.
+    view_->collapse(Model().GroupIndex(1));
+    EXPECT_TRUE(Model().List().IsFolded(1));
+    EXPECT_FALSE(Model().List().IsFolded(0));
+    Model().List().SetFolded(1, false);
+    EXPECT_TRUE(view_->isExpanded(Model().GroupIndex(1)));
 }
 
 TEST_F(ViewTest, DoubleClickOpensTheFileAndReportsAFailure) {
@@ -508,48 +432,6 @@ TEST_F(ViewTest, NoRowOutlivesTheDocumentsItems) {
     view_->BeginAddItems();
     view_->EndAddItems();
     EXPECT_EQ(view_->GetItemCount(), 0);
-}
-
-TEST_F(ViewTest, ASecondTaskShowsOnlyItsOwnFiles) {
-    for (int task = 0; task < 2; ++task) {
-        if (task == 1) {
-            Doc().Clear();
-            ASSERT_TRUE(Doc().BeginTask(u"/", 5, true));
-        }
-        view_->BeginAddItems();
-        const std::u16string dir = task == 0 ? u"/first/" : u"/second/";
-        std::vector<CQmQuorviaItem*> items;
-        for (int i = 0; i < 30; ++i) items.push_back(Add(dir + u"f" + QString::number(29 - i).toStdU16String()));
-        view_->RunAddTick();
-        view_->EndAddItems();
-        view_->BeginHashUpdates();
-        for (CQmQuorviaItem* item : items) Finish(item, 0x42);
-        view_->EndHashUpdates();
-        view_->CollapseAll();
-        view_->ExpandAll();
-        view_->SortByColumn(QM_COLUMN_HASH);
-    }
-    ASSERT_EQ(Model().GetGroupCount(), 1);
-    EXPECT_EQ(Model().GroupIndex(0).data().toString(), "/second");
-    EXPECT_EQ(view_->GetItemCount(), 30);
-    EXPECT_EQ(Model().headerData(QM_COLUMN_HASH, Qt::Horizontal).toString(), "SHA1");
-}
-
-TEST_F(ViewTest, RemovingAnItemKeepsTheRunningTickOnCourse) {
-    CQmQuorviaItem* a = Add(u"/r/a");
-    CQmQuorviaItem* b = Add(u"/r/b");
-    CQmQuorviaItem* c = Add(u"/r/c");
-    ShowAll();
-    Finish(a, 1);
-    view_->RunUpdateTick();  // halts at b
-    ASSERT_EQ(view_->RemoveItems(std::vector<CQmQuorviaItem*>{a}), 1u);
-    EXPECT_EQ(view_->GetItemCount(), 2);
-    EXPECT_EQ(Doc().GetItemCount(), 2u);
-    Finish(b, 2);
-    Finish(c, 3);
-    view_->RunUpdateTick();
-    EXPECT_EQ(Text(b, QM_COLUMN_HASH), HashText(2));
-    EXPECT_EQ(Text(c, QM_COLUMN_HASH), HashText(3));
 }
 
 }  // namespace
