@@ -250,6 +250,7 @@ public:
     void CancelAddSlice() override {}
     void PostTotalsChanged() override {}
     void PostFrameCommand(uint32_t) override {}
+    void PostListReady() override {}
     void ScrollToItem(const CQmQuorviaItem*) override {}
     void ShowFindDialog(const qm::QmFindSettings&, bool) override {}
     qm::QmWindow GetFindDialogWindow() override { return nullptr; }

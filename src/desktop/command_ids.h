@@ -47,6 +47,11 @@ inline constexpr uint32_t ID_ITEM_VERIFY = 32787;
 inline constexpr uint32_t ID_ITEM_REMOVE = 32800;
 inline constexpr uint32_t ID_COPY_LINK = 32813;
 
+// Posted by the file list to its frame once it has taken in every item after
+// the enumeration ended (FinishAddItems), the frame's own message after the
+// three the workers and the list post (WMU_ENUM_DONE ... WMU_UPDATE_TOTALS).
+inline constexpr uint32_t WMU_LIST_READY = 0x0400 + 4;
+
 // The window's timer for the progress pane, and its period.
 inline constexpr uint32_t kProgressTimerId = 1000;
 inline constexpr uint32_t kProgressTimerPeriodMs = 1000;

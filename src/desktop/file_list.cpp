@@ -54,6 +54,7 @@ void CQmFileList::Clear() {
     host_.StopTimer(kUpdateTimerId);
     host_.CancelAddSlice();
     adding_ = false;
+    finishing_ = false;
     updating_ = false;
     cursor_ = 0;
     model_.Reset();
@@ -70,18 +71,36 @@ void CQmFileList::EndAddItems() {
     QmWaitCursor wait;
     host_.StopTimer(kAddTimerId);
     host_.CancelAddSlice();
-    adding_ = false;
     TakeInItems(std::nullopt);
+    CompleteAddItems();
+}
+
+bool CQmFileList::FinishAddItems() {
+    host_.StopTimer(kAddTimerId);
+    host_.CancelAddSlice();
+    finishing_ = true;
+    if (TakeInItems(addBudget_)) {
+        host_.ScheduleAddSlice();
+        return false;
+    }
+    QmWaitCursor wait;
+    CompleteAddItems();
+    return true;
+}
+
+void CQmFileList::CompleteAddItems() {
+    adding_ = false;
+    finishing_ = false;
     cursor_ = 0;
     updating_ = true;
     host_.StartTimer(kUpdateTimerId, kListTickMilliseconds);
     model_.SortByColumn(-1);
     // The document takes the order shown, so a saved list names its files
-    // in that order. The tick above took in every item, so the rows hold
-    // each of the document's items once and the document accepts the order.
-    // Rows were given their ids in the order their items stood in the
-    // document, so an id also says where its item stands there now, which
-    // spares the document a search for each item.
+    // in that order. Every item is in, so the rows hold each of the
+    // document's items once and the document accepts the order. Rows were
+    // given their ids in the order their items stood in the document, so an
+    // id also says where its item stands there now, which spares the
+    // document a search for each item.
     const std::vector<CQmQuorviaItem*> order = model_.ItemsInRowOrder();
     std::vector<uint32_t> places(order.size());
     for (size_t i = 0; i < order.size(); ++i) places[i] = static_cast<uint32_t>(order[i]->GetViewId() - 1);
@@ -141,7 +160,16 @@ bool CQmFileList::OnCommand(uint32_t id) {
 
 void CQmFileList::RunAddTick() {
     host_.CancelAddSlice();
-    if (TakeInItems(addBudget_)) host_.ScheduleAddSlice();
+    if (TakeInItems(addBudget_)) {
+        host_.ScheduleAddSlice();
+        return;
+    }
+    if (!finishing_) return;
+    {
+        QmWaitCursor wait;
+        CompleteAddItems();
+    }
+    host_.PostListReady();
 }
 
 // A fast enumeration finds well over a hundred thousand files between two

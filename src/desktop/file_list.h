@@ -5,7 +5,9 @@
 //   - the add tick: while the enumeration appends items to the document,
 //     every half second the new items go into the model in batches of 100
 //     (a time budget per slice, the rest in further slices at once, so the
-//     window answers between them);
+//     window answers between them); at the enumeration's end what is left
+//     goes in the same way before the rows are sorted, so a large tree never
+//     holds the window for all of it at once;
 //   - the update tick: while the reader and hasher run, the hash or
 //     verification cell of each item that changed is rewritten, walking the
 //     document from the first unfinished item that takes part;
@@ -18,7 +20,8 @@
 // go through the process-wide user prompts.
 //
 // The frame calls, for a new task: BeginAddItems, then (enumeration done)
-// EndAddItems and BeginHashUpdates, then (hashing done) EndHashUpdates; for a
+// FinishAddItems and, once that is done, BeginHashUpdates, then (hashing
+// done) EndHashUpdates; for a
 // loaded list all four in a row; for a verification pass BeginHashUpdates and
 // EndHashUpdates. After the document was emptied without a new task (a
 // failed load or task start) the frame calls Clear, so that no row keeps a
@@ -74,6 +77,8 @@ public:
     virtual void PostTotalsChanged() = 0;
     // Posts a command to the frame (the end of verify and remove).
     virtual void PostFrameCommand(uint32_t id) = 0;
+    // Posts WMU_LIST_READY to the frame (the end of FinishAddItems).
+    virtual void PostListReady() = 0;
     // Makes `item`'s row the current one and scrolls it into view (its group
     // is unfolded already).
     virtual void ScrollToItem(const CQmQuorviaItem* item) = 0;
@@ -111,6 +116,7 @@ public:
     // --- The frame's calls.
     void BeginAddItems() override;
     void EndAddItems() override;
+    bool FinishAddItems() override;
     void BeginHashUpdates() override;
     void EndHashUpdates() override;
     // Drops every row at once and stops both ticks.
@@ -128,6 +134,7 @@ public:
     void SetAddTickBudget(std::chrono::milliseconds budget) { addBudget_ = budget; }
     void RunUpdateTick();
     bool IsAdding() const { return adding_; }
+    bool IsFinishingAdd() const { return finishing_; }
     bool IsUpdating() const { return updating_; }
 
     // --- Input.
@@ -159,6 +166,9 @@ private:
     // Takes in waiting items in batches, all of them or until `budget` is
     // spent; true when items may be left.
     bool TakeInItems(std::optional<std::chrono::milliseconds> budget);
+    // Every item is in: the rows are sorted, the document takes their order
+    // and the update tick starts.
+    void CompleteAddItems();
     void ForEachSelectedFile(bool (IQmFileListHost::*action)(std::u16string_view path));
     void ShowProperties();
     void CopySelected(uint32_t id);
@@ -176,6 +186,7 @@ private:
     // Index into the document of the next item the running tick looks at.
     size_t cursor_ = 0;
     bool adding_ = false;
+    bool finishing_ = false;  // FinishAddItems is taking in the rest in slices
     bool updating_ = false;
     std::chrono::milliseconds addBudget_{30};
 };

@@ -36,6 +36,11 @@ public:
     virtual size_t GetItemCount() const = 0;
     virtual void BeginAddItems() = 0;
     virtual void EndAddItems() = 0;
+    // The end of an enumeration: takes in what is left without holding the
+    // window (in slices when that is much), then ends adding as EndAddItems
+    // does. True when it is done at once; otherwise the list posts
+    // WMU_LIST_READY to the frame when it is.
+    virtual bool FinishAddItems() = 0;
     virtual void BeginHashUpdates() = 0;
     virtual void EndHashUpdates() = 0;
     // Drops every row at once (the rows point at items about to go away).

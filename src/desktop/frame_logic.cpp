@@ -138,6 +138,9 @@ void CQmFrameLogic::OnNotify(uint32_t message, uintptr_t wParam, intptr_t lParam
     case WMU_UPDATE_TOTALS:
         UpdateTotals();
         break;
+    case WMU_LIST_READY:
+        ContinueEnumDone();
+        break;
     default:
         break;
     }
@@ -181,11 +184,21 @@ void CQmFrameLogic::NewTask() {
 }
 
 void CQmFrameLogic::OnEnumDone(uintptr_t wParam, intptr_t lParam) {
-    if (runner_.GetPhase() != CQmTaskRunner::Phase::Enumerating) return;
+    if (runner_.GetPhase() != CQmTaskRunner::Phase::Enumerating || enumEnd_) return;
     // The enumeration thread has appended its last batch and stored the
-    // totals before it posted, so the view can take in every row and put the
-    // document in its display order before the hashing run reads it.
-    list_.EndAddItems();
+    // totals before it posted, so the list can take in every row and put the
+    // document in its display order before the hashing run reads it. What
+    // the list has not taken in yet may be a large part of a fast
+    // enumeration; it goes in without holding the window, and the task goes
+    // on when the list posts that it is ready.
+    enumEnd_ = EnumEnd{wParam, lParam};
+    if (list_.FinishAddItems()) ContinueEnumDone();
+}
+
+void CQmFrameLogic::ContinueEnumDone() {
+    if (!enumEnd_) return;
+    const auto [wParam, lParam] = *enumEnd_;
+    enumEnd_.reset();
     list_.BeginHashUpdates();
     if (lParam != 0) {
         runner_.OnEnumDone(wParam, lParam);
@@ -243,6 +256,12 @@ void CQmFrameLogic::VerificationPass(bool allItems) {
 }
 
 void CQmFrameLogic::StopTask() {
+    // The enumeration has ended and the list is taking in its last rows: a
+    // stop now ends the task as a stop during the enumeration does.
+    if (enumEnd_) {
+        enumEnd_->lParam = 1;
+        return;
+    }
     // Waits until the enumeration or the reader has ended; the end message
     // then moves the task on as usual.
     runner_.Stop();

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -89,6 +90,8 @@ private:
     void VerificationPass(bool allItems);
     void StopTask();
     void OnEnumDone(uintptr_t wParam, intptr_t lParam);
+    // The rest of the enumeration's end, once the list has every row.
+    void ContinueEnumDone();
     void OnHashDone();
     // Asks whether to save a modified document (before a new task, an open
     // and a close); false when the caller is to stop, or the window to stay
@@ -108,6 +111,12 @@ private:
     uint64_t lastProcessedBytes_ = 0;
     bool topMost_ = false;
     bool closing_ = false;
+    // The enumeration's end message while the list takes in its last rows.
+    struct EnumEnd {
+        uintptr_t wParam;
+        intptr_t lParam;
+    };
+    std::optional<EnumEnd> enumEnd_;
     std::map<uint32_t, CommandState> commandStates_;
 };
 

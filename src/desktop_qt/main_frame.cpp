@@ -158,6 +158,8 @@ CMainFrame::CMainFrame(CMainFrameOptions options, QWidget* parent)
             [this] { logic_->OnNotify(WMU_UPDATE_TOTALS, 0, 0); }, Qt::QueuedConnection);
     // Verify and remove end in the frame, as posted commands.
     connect(view_, &CQuorviaView::itemCommandDone, this, [this](uint32_t id) { PostCommand(id); });
+    connect(view_, &CQuorviaView::listReady, this, [this] { logic_->OnNotify(WMU_LIST_READY, 0, 0); },
+            Qt::QueuedConnection);
 
     progressTimer_.setTimerType(Qt::CoarseTimer);
     connect(&progressTimer_, &QTimer::timeout, this, [this] { logic_->OnProgressTick(); });

@@ -317,6 +317,8 @@ void CQuorviaView::PostTotalsChanged() { emit totalsChanged(); }
 
 void CQuorviaView::PostFrameCommand(uint32_t id) { emit itemCommandDone(id); }
 
+void CQuorviaView::PostListReady() { emit listReady(); }
+
 void CQuorviaView::ScrollToItem(const CQmQuorviaItem* item) {
     const QModelIndex index = model_->IndexOfItem(item);
     if (!index.isValid()) return;

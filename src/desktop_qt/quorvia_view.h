@@ -96,6 +96,8 @@ signals:
     // An item command that the frame finishes (ID_ITEM_VERIFY: run the
     // verification pass over the marked items; ID_ITEM_REMOVE: recount).
     void itemCommandDone(uint32_t id);
+    // Every row the enumeration found is in (after FinishAddItems).
+    void listReady();
 
 private:
     void SetUpView();
@@ -115,6 +117,7 @@ private:
     void CancelAddSlice() override;
     void PostTotalsChanged() override;
     void PostFrameCommand(uint32_t id) override;
+    void PostListReady() override;
     void ScrollToItem(const CQmQuorviaItem* item) override;
     void ShowFindDialog(const QmFindSettings& settings, bool open) override;
     QmWindow GetFindDialogWindow() override;

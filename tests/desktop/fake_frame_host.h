@@ -113,6 +113,17 @@ public:
         viewRows = GetQuorviaDoc().GetItemCount();
         log.push_back("view end-add");
     }
+    // Done at once unless a test holds it, as a list with much left to take
+    // in does; ReleaseFinish then ends it.
+    bool holdFinish = false;
+    bool FinishAddItems() override {
+        if (holdFinish) {
+            log.push_back("view finish-held");
+            return false;
+        }
+        EndAddItems();
+        return true;
+    }
     void BeginHashUpdates() override { log.push_back("view begin-hash"); }
     void EndHashUpdates() override { log.push_back("view end-hash"); }
     void Clear() override {

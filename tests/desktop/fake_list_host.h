@@ -19,6 +19,7 @@ public:
     std::map<uint32_t, bool> timers;  // id -> running
     bool slicePending = false;
     int totalsPosts = 0;
+    int listReadyPosts = 0;
     std::vector<uint32_t> frameCommands;
     std::vector<const CQmQuorviaItem*> scrolledTo;
     // The find dialog: how often it was opened and raised, with what.
@@ -39,6 +40,7 @@ public:
     void CancelAddSlice() override { slicePending = false; }
     void PostTotalsChanged() override { ++totalsPosts; }
     void PostFrameCommand(uint32_t id) override { frameCommands.push_back(id); }
+    void PostListReady() override { ++listReadyPosts; }
     void ScrollToItem(const CQmQuorviaItem* item) override { scrolledTo.push_back(item); }
     void ShowFindDialog(const QmFindSettings& settings, bool open) override {
         if (open) {

@@ -117,6 +117,33 @@ TEST_F(FileListTest, AnAddTickOverItsBudgetFinishesInSlices) {
     EXPECT_EQ(list_.GetItemCount(), 0u);
 }
 
+// The enumeration's end takes in what is left in slices as well, then sorts,
+// hands the order to the document, starts the update tick and tells the
+// frame; with little left it is all done at once.
+TEST_F(FileListTest, TheEnumerationsEndTakesInTheRestInSlicesThenSorts) {
+    list_.SetAddTickBudget(std::chrono::milliseconds(0));
+    list_.BeginAddItems();
+    for (int i = 0; i < 250; ++i) Add(u"/end/f" + Number(249 - i));
+    EXPECT_FALSE(list_.FinishAddItems());
+    EXPECT_TRUE(list_.IsFinishingAdd());
+    EXPECT_FALSE(host_.Running(kAddTimerId));
+    EXPECT_EQ(list_.GetItemCount(), 100u);
+    EXPECT_EQ(Model().GetSortColumn(), -1) << "nothing is sorted before every row is in";
+    for (int i = 0; i < 10 && host_.slicePending; ++i) list_.RunAddTick();
+    EXPECT_FALSE(list_.IsFinishingAdd());
+    EXPECT_EQ(host_.listReadyPosts, 1);
+    EXPECT_EQ(list_.GetItemCount(), 250u);
+    EXPECT_TRUE(host_.Running(kUpdateTimerId));
+    EXPECT_EQ(Model().RowText({0, 0}, 0), u"f0");
+    EXPECT_EQ(Doc().GetItemAt(0), Model().ItemAt({0, 0})) << "the document takes the order shown";
+    EXPECT_EQ(prompts_.waitCursorDepth, 0);
+
+    list_.SetAddTickBudget(std::chrono::milliseconds(1000));
+    list_.BeginAddItems();
+    EXPECT_TRUE(list_.FinishAddItems());
+    EXPECT_EQ(host_.listReadyPosts, 1) << "done at once: the frame goes on without a post";
+}
+
 TEST_F(FileListTest, OneAddTickTakesInEveryWaitingItemInBatches) {
     list_.BeginAddItems();
     EXPECT_EQ(Model().GetHashTitle(), u"MD5");

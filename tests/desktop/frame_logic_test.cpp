@@ -659,6 +659,47 @@ TEST_F(FrameLogicTest, StopDuringTheEnumerationKeepsWhatWasFound) {
     EXPECT_FALSE(host.Enabled(ID_TASK_STOP));
 }
 
+// The list takes in its last rows after the enumeration ended without
+// holding the window: the task goes on only when the list says it is
+// ready, and a stop in between ends the task as a stop during the
+// enumeration does.
+TEST_F(FrameLogicTest, TheTaskWaitsForTheListsLastRows) {
+    Create();
+    dir.Write("tree/a", "abc");
+    for (const bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "stopped while the list finished" : "finished");
+        AnswerNewTask({dir / "tree"});
+        host.holdFinish = true;
+        if (GetQuorviaDoc().IsModified()) prompts.boxAnswers.push_back(IDNO);
+        logic->OnCommand(ID_FILE_NEW);
+        DeliverUntil(WMU_ENUM_DONE);
+        EXPECT_EQ(host.LogOf({"view finish-held"}).size(), 1u);
+        EXPECT_TRUE(host.LogOf({"view begin-hash", "taskbar state"}).empty()) << "nothing starts before the list";
+        EXPECT_TRUE(logic->IsRunning());
+        EXPECT_TRUE(host.Enabled(ID_TASK_STOP));
+        logic->OnNotify(WMU_ENUM_DONE, 0, 0);  // a second end message changes nothing
+        if (stop) logic->OnCommand(ID_TASK_STOP);
+        host.holdFinish = false;
+        host.EndAddItems();
+        host.log.clear();
+        logic->OnNotify(WMU_LIST_READY, 0, 0);
+        RunToEnd();
+        if (stop) {
+            EXPECT_EQ(host.panes[kPaneProgress], u"用户已取消");
+            EXPECT_TRUE(host.LogOf({"taskbar state"}).empty()) << "no hashing started";
+            EXPECT_FALSE(GetQuorviaDoc().GetItemAt(0)->HasHash());
+        } else {
+            EXPECT_EQ(host.LogOf({"view begin-hash", "taskbar state 2"}),
+                      (std::vector<std::string>{"view begin-hash", "taskbar state 2"}));
+            EXPECT_TRUE(GetQuorviaDoc().GetItemAt(0)->HasHash());
+        }
+        EXPECT_FALSE(logic->IsRunning());
+        logic->OnNotify(WMU_LIST_READY, 0, 0);  // a stray one changes nothing
+        EXPECT_FALSE(logic->IsRunning());
+        host.log.clear();
+    }
+}
+
 TEST_F(FrameLogicTest, StopDuringHashingEndsWithTheSummaryAndUnhashedItems) {
     Create();
     for (int i = 0; i < 6; ++i) MakeSparse(dir / ("tree/big" + std::to_string(i)), 128 << 20);
