@@ -1,8 +1,8 @@
 // Command-line and drop rules of the main window (see launch_paths.h).
 #include "desktop/launch_paths.h"
 
-#include <sys/stat.h>
-
+#include "common/os/file.h"
+#include "common/os/path_rules.h"
 #include "common/path_util.h"
 #include "common/utf.h"
 
@@ -27,6 +27,8 @@ std::vector<std::u16string> KeepLaunchArguments(std::span<const std::u16string> 
     std::vector<std::u16string> kept;
     for (const std::u16string& arg : args) {
         if (arg.empty() || arg.front() == u'-') continue;
+        // "/x" is a switch unless it is an absolute path here (Linux).
+        if (arg.front() == u'/' && !os::PathIsAbsolute(arg)) continue;
         if (!PathFileExists(arg)) continue;
         kept.push_back(MakeAbsolute(arg));
     }
@@ -44,9 +46,9 @@ bool HasHashListExtension(std::u16string_view path) {
 
 bool ShouldProbeDroppedFile(std::span<const std::u16string> paths) {
     if (paths.size() != 1) return false;
-    struct stat st {};
-    if (stat(PathToOs(paths.front()).c_str(), &st) != 0) return false;
-    return S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) < kDropProbeSizeLimit;
+    os::FileAttributes attributes;
+    if (!os::GetPathAttributes(paths.front(), attributes)) return false;
+    return attributes.kind == os::FileKind::Regular && attributes.size < kDropProbeSizeLimit;
 }
 
 }  // namespace qm

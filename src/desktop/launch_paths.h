@@ -3,10 +3,10 @@
 //
 // The command line: arguments that are empty, that begin with '-' (an option
 // of some launcher) or that name nothing on disk are dropped before anything
-// is counted. Arguments beginning with '/' are kept when they exist: on this
-// system that is how every absolute path begins (a file manager passes its
-// files that way), and a switch written "/x" names nothing and falls out
-// with the missing ones.
+// is counted, and so are those that begin with '/' unless that makes an
+// absolute path on this system: on Linux every absolute path begins so (a
+// file manager passes its files that way, and a switch written "/x" names
+// nothing and falls out with the missing ones); on Windows "/x" is a switch.
 #pragma once
 
 #include <cstdint>

@@ -14,6 +14,7 @@
 #include "desktop/command_ids.h"
 #include "desktop/launch_paths.h"
 #include "common/app_info.h"
+#include "common/os/path_rules.h"
 #include "common/formatting.h"
 #include "common/utf.h"
 #include "document/quorvia_doc.h"
@@ -423,7 +424,7 @@ TEST_F(FrameLogicTest, SaveDialogOffersTheAlgorithmsOwnFileTypeOnly) {
         EXPECT_EQ(request.mode, QmFileDialogMode::Save);
         EXPECT_EQ(request.title, u"保存文件校验");
         EXPECT_EQ(request.filters, filters) << algorithm;
-        EXPECT_EQ(request.initialPath, root + u"/Quorvia");
+        EXPECT_EQ(request.initialPath, root + os::kPathSeparator + u"Quorvia");
         EXPECT_TRUE(request.overwritePrompt);
         EXPECT_EQ(request.defaultExtension, filters.size() == 2 ? u"txt" : u"");
     }
@@ -448,7 +449,7 @@ TEST_F(FrameLogicTest, SaveWritesTheListAndAFailedSaveKeepsTheChanges) {
     prompts.fileAnswers = {std::vector<std::u16string>{U(list)}};
     logic->OnCommand(ID_FILE_SAVE_AS);
     EXPECT_EQ(test::ReadBytes(list),
-              "\xEF\xBB\xBF; Hash: SHA1\r\n\r\nA9993E364706816ABA3E25717850C26C9CD0D89D\t\ttree/a\r\n");
+              "\xEF\xBB\xBF; Hash: SHA1\r\n\r\nA9993E364706816ABA3E25717850C26C9CD0D89D\t\ttree" + std::string(1, static_cast<char>(os::kPathSeparator)) + "a\r\n");
     EXPECT_FALSE(GetQuorviaDoc().IsModified());
     EXPECT_EQ(host.title, "tree - 栎弦文件校验工具");
 

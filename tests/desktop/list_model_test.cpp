@@ -64,7 +64,9 @@ protected:
         for (size_t i = 0; i < model_.GetFlatRowCount(); ++i) {
             const QmListRow row = model_.FlatRowAt(i);
             EXPECT_EQ(model_.FlatIndexOf(row), i);
-            rows.push_back(row.IsHeader() ? u"[" + model_.RowText(row, 0) + u"]" : model_.RowText(row, 0));
+            std::u16string text = model_.RowText(row, 0);
+            if (row.IsHeader()) text.insert(0, 1, u'[').push_back(u']');
+            rows.push_back(std::move(text));
         }
         return rows;
     }
