@@ -25,8 +25,12 @@ namespace qm {
 // desktop program), or null for none. The core never looks inside it.
 using QmWindow = void*;
 
-// Button sets and icon kinds of a message box (the values of the platform the
-// program was first written for, kept so flags combine the same way).
+// Button sets and icon kinds of a message box, and the button a box was
+// closed with: the values of the platform the program was first written for,
+// kept so flags combine the same way. Where the system's own header is in
+// (the Windows program's files), its macros of the same values stand for
+// them.
+#if !defined(MB_OK)
 inline constexpr uint32_t MB_OK = 0x00000000;
 inline constexpr uint32_t MB_OKCANCEL = 0x00000001;
 inline constexpr uint32_t MB_YESNOCANCEL = 0x00000003;
@@ -36,12 +40,13 @@ inline constexpr uint32_t MB_ICONQUESTION = 0x00000020;
 inline constexpr uint32_t MB_ICONWARNING = 0x00000030;
 inline constexpr uint32_t MB_ICONINFORMATION = 0x00000040;
 inline constexpr uint32_t MB_ICONMASK = 0x000000F0;
-
-// The button a box was closed with.
+#endif
+#if !defined(IDOK)
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
+#endif
 
 // The caption of an error box that shows the recorded error text.
 inline constexpr std::u16string_view kDefaultErrorCaption = u"错误";

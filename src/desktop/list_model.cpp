@@ -157,17 +157,15 @@ void CQmListModel::InvalidateFlat(uint32_t group) { flatValid_ = std::min(flatVa
 
 void CQmListModel::RefreshFlat() const {
     const auto count = static_cast<uint32_t>(groups_.size());
-    if (flatValid_ > count) flatValid_ = count;
-    if (flatStart_.size() == count + 1u && flatValid_ == count) return;
+    auto shown = [this](uint32_t g) { return 1 + (groups_[g].folded ? 0 : groups_[g].rows.size()); };
     flatStart_.resize(count + 1u);
-    uint32_t g = flatValid_;
-    size_t next = g == 0 ? 0 : flatStart_[g - 1] + 1 + (groups_[g - 1].folded ? 0 : groups_[g - 1].rows.size());
-    for (; g < count; ++g) {
-        flatStart_[g] = next;
-        next += 1 + (groups_[g].folded ? 0 : groups_[g].rows.size());
+    for (uint32_t g = std::min(flatValid_, count); g < count; ++g) {
+        flatStart_[g] = g == 0 ? 0 : flatStart_[g - 1] + shown(g - 1);
     }
-    flatStart_[count] = next;
     flatValid_ = count;
+    // The total follows the last group, whose rows change without moving
+    // any start.
+    flatStart_[count] = count == 0 ? 0 : flatStart_[count - 1] + shown(count - 1);
 }
 
 size_t CQmListModel::GetFlatRowCount() const {

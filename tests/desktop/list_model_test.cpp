@@ -390,8 +390,15 @@ TEST_F(ListModelTest, FlatRowsFollowFoldsAndChanges) {
     CQmQuorviaItem* a = Add(u"/x/a");
     CQmQuorviaItem* b = Add(u"/x/b");
     CQmQuorviaItem* c = Add(u"/y/c");
-    Show({b, a, c});
+    Show({b, a});
+    EXPECT_EQ(model_.GetFlatRowCount(), 3u);
+    Show({c});
     EXPECT_EQ(Flat(), (std::vector<std::u16string>{u"[/x]", u"b", u"a", u"[/y]", u"c"}));
+    CQmQuorviaItem* c2 = Add(u"/y/c2");
+    Show({c2});
+    EXPECT_EQ(model_.GetFlatRowCount(), 6u) << "rows added to the last group count too";
+    model_.RemoveItemRows(std::vector<const CQmQuorviaItem*>{c2});
+    EXPECT_EQ(model_.GetFlatRowCount(), 5u);
 
     recorder_.events.clear();
     model_.SetFolded(0, true);
