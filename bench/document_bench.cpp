@@ -132,8 +132,9 @@ void BM_LinkListManyDirectoryFields(benchmark::State& state) {
     std::vector<std::u16string> lines(1, u"115://f.bin|1|" + std::u16string(40, u'A') + u"|" + std::u16string(40, u'B'));
     for (size_t i = 0; i < fields; ++i) lines[0] += i % 3 == 2 ? u"|.." : u"|dir";
     qm::CQmQuorviaDoc doc;
+    std::vector<qm::QmUnreadableLine> unreadable;
     for (auto _ : state) {
-        if (!qm::ParseListLines(lines, doc)) state.SkipWithError("line refused");
+        if (!qm::ParseListLines(lines, doc, {}, unreadable)) state.SkipWithError("line refused");
         state.PauseTiming();
         doc.TakeItems();
         state.ResumeTiming();
