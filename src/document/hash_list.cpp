@@ -326,11 +326,19 @@ void ReadLine(std::u16string_view line, std::u16string_view sfvLine, LineReading
     if (!IsHexField(field)) {
         std::u16string_view failure;
         if (SplitTagLine(line, reading, failure)) {
+            // A tag line is nothing else, even when it ends in eight
+            // hexadecimal digits.
+            reading.sfvPath = {};
+            reading.sfvHash = {};
             reading.text = failure;
             return;
         }
         reading.text = failure;
-        if (Base64Size(field) == 0) return;
+        // Untagged base64 digests come as coreutils writes them, with two
+        // blanks or " *": after a single blank, a word of prose would read
+        // as one.
+        const std::u16string_view after = line.substr(end, 2);
+        if (Base64Size(field) == 0 || (after != u"  " && after != u" *")) return;
     }
     std::u16string_view rest = line.substr(end);
     const std::u16string_view separator = rest.substr(0, 2);
@@ -356,28 +364,35 @@ void ReadLine(std::u16string_view line, std::u16string_view sfvLine, LineReading
     reading.path = path;
 }
 
-// The list's algorithm when nothing but its first entry can say: the one
-// algorithm whose digest has that hash's length, or CRC32 for an SFV line.
-// QM_HASH_NONE when no algorithm or several have it (then the length is
-// kept for GetListUndecidedLength).
-int32_t AlgorithmFromShape(const LineReading& first) {
-    if (!first.hash.empty()) {
-        const bool hex = IsHexField(first.hash);
-        const size_t base64 = hex ? 0 : Base64Size(first.hash);
-        std::vector<int32_t> fitting;
-        const CQmHashCatalog& catalog = GetHashCatalog();
-        for (int i = 0; i < catalog.GetCount(); ++i) {
-            const int32_t id = catalog.GetAt(i)->classId;
-            if (id == QM_HASH_115) continue;
-            if (hex ? HashTextLength(id) == first.hash.size() : id != QM_HASH_CRC32 && DigestSizeOf(id) == base64) {
-                fitting.push_back(id);
+// The list's algorithm when nothing but its entries can say: the one
+// algorithm whose digest has the length of the first hash that some
+// algorithm has, or CRC32 for an SFV line. QM_HASH_NONE when that length
+// fits several (the length is then kept for GetListUndecidedLength) or no
+// entry fits any.
+int32_t AlgorithmFromShape(std::span<const LineReading> readings) {
+    const CQmHashCatalog& catalog = GetHashCatalog();
+    for (const LineReading& reading : readings) {
+        if (reading.tagged || reading.link) continue;
+        if (!reading.hash.empty()) {
+            const bool hex = IsHexField(reading.hash);
+            const size_t base64 = hex ? 0 : Base64Size(reading.hash);
+            std::vector<int32_t> fitting;
+            for (int i = 0; i < catalog.GetCount(); ++i) {
+                const int32_t id = catalog.GetAt(i)->classId;
+                if (id == QM_HASH_115) continue;
+                if (hex ? HashTextLength(id) == reading.hash.size() : id != QM_HASH_CRC32 && DigestSizeOf(id) == base64) {
+                    fitting.push_back(id);
+                }
+            }
+            if (fitting.size() == 1) return fitting.front();
+            if (fitting.size() > 1) {
+                g_listUndecidedLength = hex ? reading.hash.size() : 0;
+                return QM_HASH_NONE;
             }
         }
-        if (fitting.size() == 1) return fitting.front();
-        if (fitting.size() > 1 && hex) g_listUndecidedLength = first.hash.size();
-        return QM_HASH_NONE;
+        if (!reading.sfvHash.empty()) return QM_HASH_CRC32;
     }
-    return first.sfvHash.empty() ? QM_HASH_NONE : QM_HASH_CRC32;
+    return QM_HASH_NONE;
 }
 
 // A list of links and blank lines only (an empty list too).
@@ -486,27 +501,20 @@ bool ParseListLines(std::span<const std::u16string> lines, CQmQuorviaDoc& target
     const auto first = std::find_if(readings.begin(), readings.end(), [](const LineReading& r) { return r.HasEntry(); });
     int32_t algorithm = comments.algorithm;
     if (algorithm == QM_HASH_NONE) algorithm = hints.givenAlgorithm;
-    if (algorithm == QM_HASH_NONE && first == readings.end() && readings.empty() && !comments.namedAny &&
-        IsLinkList(lines)) {
-        algorithm = QM_HASH_115;  // an empty list
-    }
+    // A list of blank lines only is an empty link list, as it always was.
+    if (algorithm == QM_HASH_NONE && readings.empty() && IsLinkList(lines)) algorithm = QM_HASH_115;
     if (algorithm == QM_HASH_NONE && first != readings.end()) {
         if (first->link) algorithm = QM_HASH_115;
         if (first->tagged) algorithm = first->tagAlgorithm;
     }
     if (algorithm == QM_HASH_NONE) algorithm = hints.nameAlgorithm;
-    if (algorithm == QM_HASH_NONE && !comments.namedAny && first != readings.end()) {
-        algorithm = AlgorithmFromShape(*first);
-    }
+    if (algorithm == QM_HASH_NONE && !comments.namedAny) algorithm = AlgorithmFromShape(readings);
 
-    if (algorithm == QM_HASH_NONE) {
-        if (first != readings.end()) {
-            // Entries whose hash text nothing can convert: the list
-            // fails as a whole, as it names no algorithm.
-            SetErrorText(0, kUnsupportedAlgorithmText);
-            return false;
-        }
-        g_listUndecidedLength = 0;
+    if (algorithm == QM_HASH_NONE && first != readings.end()) {
+        // Entries whose hash texts nothing can convert: the list fails as a
+        // whole, as it names no algorithm.
+        SetErrorText(0, kUnsupportedAlgorithmText);
+        return false;
     }
 
     // Then each line with that algorithm.

@@ -979,6 +979,11 @@ TEST_F(HashListTest, FormsOfOtherTools) {
               u"");
     EXPECT_EQ(Unreadable(doc), (std::vector<std::string>{"2:无效的哈希值。", "3:无效的哈希值。"}));
     EXPECT_EQ(Load(doc, "b.sfv", "NSRBwg==  f\n"), u"<failed:无效的哈希值。>");
+    // A tag line is nothing else, even where its end reads as SFV; prose
+    // is no base64 digest.
+    ASSERT_EQ(Load(doc, "t.sfv", "a.txt 352441C2\nBLAKE2 (f) = 352441c2\nSome words here\n"), u"");
+    EXPECT_EQ(Entries(doc, dir_.path()), std::vector<std::string>{"a.txt=352441C2"});
+    EXPECT_EQ(Unreadable(doc), (std::vector<std::string>{"2:不支持的算法类型。", "3:无效的哈希值。"}));
 }
 
 // A name with no UTF-8 form is never written: the list would name another
