@@ -85,12 +85,14 @@ int32_t AlgorithmFromName(std::u16string_view value) {
 
 // What the comments of a list said of its algorithm.
 struct CommentState {
+    bool any = false;                     // a comment line of any kind
     bool namedAny = false;                // a "; Hash:" comment, registered or not
     int32_t algorithm = QM_HASH_NONE;     // the last one the catalogue holds
 };
 
 // A "; Hash: name" comment names the algorithm; any other comment is ignored.
 void HandleComment(std::u16string_view comment, CommentState& state) {
+    state.any = true;
     comment = TrimBlanks(comment);
     const size_t colon = comment.find(u':');
     if (colon == std::u16string_view::npos) return;
@@ -370,19 +372,26 @@ void ReadLine(std::u16string_view line, std::u16string_view sfvLine, LineReading
 // fits several (the length is then kept for GetListUndecidedLength) or no
 // entry fits any.
 int32_t AlgorithmFromShape(std::span<const LineReading> readings) {
+    struct Candidate {
+        int32_t id;
+        size_t digestSize;
+    };
+    std::vector<Candidate> candidates;
     const CQmHashCatalog& catalog = GetHashCatalog();
+    for (int i = 0; i < catalog.GetCount(); ++i) {
+        const int32_t id = catalog.GetAt(i)->classId;
+        if (id != QM_HASH_115) candidates.push_back({id, DigestSizeOf(id)});
+    }
     for (const LineReading& reading : readings) {
         if (reading.tagged || reading.link) continue;
         if (!reading.hash.empty()) {
             const bool hex = IsHexField(reading.hash);
             const size_t base64 = hex ? 0 : Base64Size(reading.hash);
             std::vector<int32_t> fitting;
-            for (int i = 0; i < catalog.GetCount(); ++i) {
-                const int32_t id = catalog.GetAt(i)->classId;
-                if (id == QM_HASH_115) continue;
-                if (hex ? HashTextLength(id) == reading.hash.size() : id != QM_HASH_CRC32 && DigestSizeOf(id) == base64) {
-                    fitting.push_back(id);
-                }
+            for (const Candidate& c : candidates) {
+                const bool fits = hex ? 2 * c.digestSize == reading.hash.size()
+                                      : c.id != QM_HASH_CRC32 && c.digestSize == base64;
+                if (fits) fitting.push_back(c.id);
             }
             if (fitting.size() == 1) return fitting.front();
             if (fitting.size() > 1) {
@@ -393,15 +402,6 @@ int32_t AlgorithmFromShape(std::span<const LineReading> readings) {
         if (!reading.sfvHash.empty()) return QM_HASH_CRC32;
     }
     return QM_HASH_NONE;
-}
-
-// A list of links and blank lines only (an empty list too).
-bool IsLinkList(std::span<const std::u16string> lines) {
-    return std::all_of(lines.begin(), lines.end(), [](const std::u16string& line) {
-        std::u16string_view text = SkipBlanks(line);
-        if (!text.empty() && text.front() == u'\\') text.remove_prefix(1);
-        return text.empty() || text.substr(0, kLinkPrefix.size()) == kLinkPrefix;
-    });
 }
 
 // The entry of one "115://" link (`line` after the prefix); null for a link
@@ -498,11 +498,12 @@ bool ParseListLines(std::span<const std::u16string> lines, CQmQuorviaDoc& target
         }
     }
 
-    const auto first = std::find_if(readings.begin(), readings.end(), [](const LineReading& r) { return r.HasEntry(); });
+    const auto first =
+        std::find_if(readings.begin(), readings.end(), [](const LineReading& r) { return r.HasEntry(); });
     int32_t algorithm = comments.algorithm;
     if (algorithm == QM_HASH_NONE) algorithm = hints.givenAlgorithm;
     // A list of blank lines only is an empty link list, as it always was.
-    if (algorithm == QM_HASH_NONE && readings.empty() && IsLinkList(lines)) algorithm = QM_HASH_115;
+    if (algorithm == QM_HASH_NONE && readings.empty() && !comments.any) algorithm = QM_HASH_115;
     if (algorithm == QM_HASH_NONE && first != readings.end()) {
         if (first->link) algorithm = QM_HASH_115;
         if (first->tagged) algorithm = first->tagAlgorithm;

@@ -29,11 +29,13 @@
 // A list holds one algorithm. A "; Hash:" comment names it; else the user's
 // choice (quorvia-cli verify -a); else the first entry line when it is a tag
 // line or a link; else the list's name (.md5, SHA256SUMS, .sfv ...); else,
-// when no comment names any algorithm, the length of the first entry's hash
-// when only one algorithm has it. A line that no reading fits, or that fits
-// only with another algorithm, is one unreadable line: it is reported with
-// its place and reason and the other lines are read. A list with unreadable
-// lines and no entry at all fails at its first unreadable line.
+// when no comment names any algorithm (one the program lacks included), the
+// length of the first hash that some algorithm has, when only one has it. A
+// list of blank lines is an empty link list. A line that no reading fits, or
+// that fits only with another algorithm, is one unreadable line: it is
+// reported with its place and reason and the other lines are read. A list
+// with unreadable lines and no entry at all fails at its first unreadable
+// line.
 //
 // Paths in a list are relative to the directory that holds it. Reading, '/'
 // (and '\' outside escaped lines) separate components and "." and ".."
@@ -98,8 +100,8 @@ bool ParseListLines(std::span<const std::u16string> lines, CQmQuorviaDoc& target
 size_t GetListErrorLine();
 
 // When the last load or parse of this thread failed because no comment, name
-// or choice gave the algorithm and the first entry's hash length fits several
-// (32 digits: MD2, MD4, MD5): that length; else 0.
+// or choice gave the algorithm and the hash length that would have fits
+// several (32 digits: MD2, MD4, MD5): that length; else 0.
 size_t GetListUndecidedLength();
 // The registered algorithms whose hash text has `length` hexadecimal digits,
 // in catalogue order (115网盘 has none).

