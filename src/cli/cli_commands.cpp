@@ -26,6 +26,8 @@
 #include "document/row_order.h"
 #include "document/task_texts.h"
 #include "document/task_paths.h"
+#include "document/text_file.h"
+#include "document/verify_summary.h"
 #include "engines/hash_catalog.h"
 #include "engines/hash_text.h"
 #include "engines/register_engines.h"
@@ -365,7 +367,10 @@ int RunHash(const Options& options) {
             break;
         }
         std::string bytes;
-        if (!EncodeText(text, false, QM_ENC_UTF8, bytes)) {
+        if (!CheckListNames(doc, check.commonRoot)) {
+            PrintLastError();
+            exitCode = kExitUsage;
+        } else if (!EncodeText(text, false, QM_ENC_UTF8, bytes)) {
             PrintLastError();
             exitCode = kExitUsage;
         } else if (!WriteOut(bytes)) {
@@ -378,21 +383,99 @@ int RunHash(const Options& options) {
     return exitCode;
 }
 
+namespace {
+
+// The list as the messages name it: as the user gave it, or standard input.
+std::u16string ListName(const Options& options) {
+    return options.listFromStdin ? std::u16string(u"标准输入") : options.list;
+}
+
+// Loads the list of `verify` into the process-wide document: from its file,
+// or from standard input with names taken against the working directory.
+bool LoadVerifyList(const Options& options, int32_t givenAlgorithm) {
+    CQmQuorviaDoc& doc = GetQuorviaDoc();
+    if (!options.listFromStdin) return doc.LoadHashList(MakeAbsolute(options.list), givenAlgorithm);
+    std::string bytes;
+    bool tooLarge = false;
+    if (const uint32_t code = ReadStandardInput(bytes, kMaxTextFileSize, tooLarge); code != 0) {
+        doc.Clear();
+        SetLastErrorText(code, u"读取标准输入失败");
+        return false;
+    }
+    if (tooLarge) {
+        doc.Clear();
+        SetErrorText(0, u"标准输入的内容超过最大限制");
+        return false;
+    }
+    return doc.LoadHashListData(bytes, MakeAbsolute(u"."), givenAlgorithm);
+}
+
+// Why a list names no algorithm, when several have its hashes' length.
+std::u16string UndecidedAlgorithmHint() {
+    const size_t length = GetListUndecidedLength();
+    const std::vector<int32_t> candidates = AlgorithmsWithHashTextLength(length);
+    if (candidates.size() < 2) return {};
+    std::u16string names;
+    for (int32_t id : candidates) {
+        if (!names.empty()) names += u"、";
+        names += CatalogueName(id);
+    }
+    return FormatText(u"列表没有表明算法，%u 位的哈希值可能是 %s，请用 -a 指定算法。\n",
+                      static_cast<unsigned>(length), names);
+}
+
+// --ignore-missing: the files of the list that do not exist leave it, as if
+// they had not been listed. Returns how many stay.
+size_t DropMissingFiles(CQmQuorviaDoc& doc) {
+    std::vector<CQmQuorviaItem*> items(doc.GetItemCount());
+    items.resize(doc.GetItems(0, items));
+    std::vector<const CQmQuorviaItem*> missing;
+    for (const CQmQuorviaItem* item : items) {
+        bool isMissing = false;
+        if (ProbePath(item->GetPath(), isMissing) != 0 && isMissing) missing.push_back(item);
+    }
+    if (!missing.empty()) doc.RemoveItems(missing);
+    return doc.GetItemCount();
+}
+
+}  // namespace
+
 int RunVerify(const Options& options) {
     RegisterBuiltInEngines();
+    int32_t givenAlgorithm = QM_HASH_NONE;
+    if (options.hasAlgorithm) {
+        givenAlgorithm = ResolveAlgorithm(options.algorithm);
+        if (givenAlgorithm == QM_HASH_NONE) {
+            PrintErr(std::u16string(kUnsupportedAlgorithmText) + u"\n" + AlgorithmNames());
+            return kExitUsage;
+        }
+    }
     CQmQuorviaDoc& doc = GetQuorviaDoc();
-    if (!doc.LoadHashList(MakeAbsolute(options.list))) {
+    const std::u16string listName = ListName(options);
+    if (!LoadVerifyList(options, givenAlgorithm)) {
         // The place first, as compilers name it, so the line can be found;
         // the window shows the recorded text alone.
         const size_t line = GetListErrorLine();
         std::u16string place;
-        if (line != 0) place = FormatText(u"%s:%llu: ", options.list, static_cast<unsigned long long>(line));
-        PrintErr(place + GetLastErrorText() + u"\n");
+        if (line != 0) place = FormatText(u"%s:%llu: ", listName, static_cast<unsigned long long>(line));
+        PrintErr(place + GetLastErrorText() + u"\n" + UndecidedAlgorithmHint());
         return kExitUsage;
     }
+    // The lines passed over come first, each with its place: every other
+    // line is checked, and the run fails at its end whatever it finds.
+    std::u16string skipped;
+    for (const QmUnreadableLine& unreadable : doc.GetUnreadableLines()) {
+        skipped += FormatText(u"%s:%llu: %s\n", listName, static_cast<unsigned long long>(unreadable.line),
+                              unreadable.reason);
+    }
+    PrintErr(skipped);
     if (doc.GetItemCount() == 0) {
         // Nothing checked is no success.
         PrintErr(u"校验列表中没有文件。\n");
+        return kExitFailed;
+    }
+    if (options.ignoreMissing && DropMissingFiles(doc) == 0) {
+        PrintErr(u"校验列表中的文件都不存在，没有检查任何文件。\n");
         return kExitFailed;
     }
     EventLoop loop;
@@ -408,7 +491,6 @@ int RunVerify(const Options& options) {
 
     const std::u16string& baseDir = doc.GetRootDir();
     const uint32_t digestSize = static_cast<uint32_t>(doc.GetDigestSize());
-    uint64_t matched = 0, changed = 0, failed = 0;
     std::u16string out;
     std::u16string hashText;
     const size_t count = doc.GetItemCount();
@@ -417,24 +499,21 @@ int RunVerify(const Options& options) {
         std::u16string status;
         if (!item->GetError().empty()) {
             status = item->GetError();
-            ++failed;
         } else if (!item->HasHash() || !item->IsProcessed()) {
-            ++failed;
+            // Counted as failed; nothing to show.
         } else if (item->VerifyMatches(digestSize)) {
-            status = u"文件检查正确";
-            ++matched;
+            status = kVerifiedText;
         } else {
             GetHashValueText(doc.GetAlgorithm(), item->GetVerifyHash(), digestSize, hashText);
             status = u"新文件HASH值:" + hashText;
-            ++changed;
         }
         out += ListDisplayPath(item->GetPath(), baseDir) + u"\t" + status + u"\n";
     }
     PrintOut(out);
+    const QmVerifyCounts counts = CountVerifyResults(doc);
     PrintErr(FormatCompletionSummary(elapsed, runner.GetProcessedBytes()) + u"\n");
-    PrintErr(FormatText(u"检查结果：正确 %s 个，不一致 %s 个，失败 %s 个\n", FormatThousands(matched),
-                        FormatThousands(changed), FormatThousands(failed)));
-    return (changed == 0 && failed == 0) ? kExitOk : kExitFailed;
+    PrintErr(FormatVerifyCounts(counts) + u"\n");
+    return (counts.mismatched == 0 && counts.failed == 0) ? kExitOk : kExitFailed;
 }
 
 }  // namespace qm::cli

@@ -101,6 +101,55 @@ bool ParseHash(std::span<const std::u16string> args, Options& options, std::u16s
     return true;
 }
 
+// verify [-a NAME] [--ignore-missing] [--] LIST: "-" is standard input.
+bool ParseVerify(std::span<const std::u16string> args, Options& options, std::u16string& error) {
+    bool optionsEnded = false;
+    bool hasList = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::u16string_view arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != u'-') {
+            if (hasList) {
+                error = u"verify 需要且只需要一个列表文件。";
+                return false;
+            }
+            hasList = true;
+            options.listFromStdin = !optionsEnded && arg == u"-";
+            options.list = options.listFromStdin ? std::u16string(arg) : PathArgument(arg);
+            continue;
+        }
+        if (arg == u"--") {
+            optionsEnded = true;
+        } else if (arg == u"--ignore-missing") {
+            options.ignoreMissing = true;
+        } else if (arg == u"-a" || arg == u"--algorithm") {
+            if (i + 1 >= args.size()) {
+                error = FormatText(u"选项 %s 缺少参数。", ArgumentText(arg));
+                return false;
+            }
+            options.algorithm = args[++i];
+            options.hasAlgorithm = true;
+        } else if (arg.substr(0, 2) == u"-a") {
+            options.algorithm = arg.substr(2);
+            options.hasAlgorithm = true;
+        } else if (arg.substr(0, 12) == u"--algorithm=") {
+            options.algorithm = arg.substr(12);
+            options.hasAlgorithm = true;
+        } else {
+            error = FormatText(u"未知的选项：%s", ArgumentText(arg));
+            return false;
+        }
+    }
+    if (!hasList) {
+        error = u"verify 需要且只需要一个列表文件。";
+        return false;
+    }
+    if (options.list.empty()) {
+        error = u"列表文件名不能为空。";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ParseOptions(std::span<const std::u16string> args, Options& options, std::u16string& error) {
@@ -126,18 +175,7 @@ bool ParseOptions(std::span<const std::u16string> args, Options& options, std::u
     }
     if (command == u"verify") {
         options.command = Command::Verify;
-        size_t first = 0;
-        if (!rest.empty() && rest[0] == u"--") first = 1;
-        if (rest.size() != first + 1 || (first == 0 && rest[0].size() > 1 && rest[0][0] == u'-')) {
-            error = u"verify 需要且只需要一个列表文件。";
-            return false;
-        }
-        options.list = PathArgument(rest[first]);
-        if (options.list.empty()) {
-            error = u"列表文件名不能为空。";
-            return false;
-        }
-        return true;
+        return ParseVerify(rest, options, error);
     }
     if (command == u"algorithms") {
         options.command = Command::Algorithms;
@@ -154,7 +192,7 @@ bool ParseOptions(std::span<const std::u16string> args, Options& options, std::u
 std::u16string UsageText() {
     return u"用法：\n"
            u"  quorvia-cli hash [-a 算法] [--format=list|sum|bsd|sfv] [--no-recurse] [-o 列表文件] 路径...\n"
-           u"  quorvia-cli verify 列表文件\n"
+           u"  quorvia-cli verify [-a 算法] [--ignore-missing] 列表文件|-\n"
            u"  quorvia-cli algorithms\n"
            u"  quorvia-cli --help | --version\n";
 }

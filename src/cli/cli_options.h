@@ -1,7 +1,7 @@
 // The command line of quorvia-cli:
 //
 //   quorvia-cli hash [-a NAME] [--format=FORMAT] [--no-recurse] [-o LIST] PATH...
-//   quorvia-cli verify LIST
+//   quorvia-cli verify [-a NAME] [--ignore-missing] LIST|-
 //   quorvia-cli algorithms
 //   quorvia-cli --help | --version
 //
@@ -28,8 +28,10 @@ struct Options {
     bool hasOutput = false;
     std::u16string output;
     std::vector<std::u16string> paths;
-    // verify
+    // verify (and -a above)
     std::u16string list;
+    bool listFromStdin = false;  // the list given as "-"
+    bool ignoreMissing = false;
 };
 
 // Parses the arguments after the program's name. On failure returns false with a one-line reason in

@@ -47,6 +47,11 @@ uint32_t WriteBytes(Stream stream, std::string_view utf8);
 // they have there.
 uint32_t WriteText(Stream stream, std::u16string_view text);
 
+// Reads standard input to its end into `bytes` (a list given as "-"). 0 on
+// success, else the system's error code; `tooLarge` when more than `limit`
+// bytes came (then the reading stops there, and the result is 0).
+uint32_t ReadStandardInput(std::string& bytes, uint64_t limit, bool& tooLarge);
+
 // The one-line display on a terminal: draws `text` over the previous line,
 // and removes it. 0 or the system's error code.
 uint32_t DrawStatusLine(Stream stream, std::u16string_view text);

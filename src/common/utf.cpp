@@ -174,6 +174,12 @@ std::string Utf16ToUtf8(std::u16string_view in) {
     return out;
 }
 
+bool HasUnpairedSurrogate(std::u16string_view text) {
+    bool found = false;
+    WalkUtf16(text, [](char32_t) {}, [&found](char16_t) { found = true; });
+    return found;
+}
+
 std::u16string PathFromOs(std::string_view bytes) {
     std::u16string out;
     out.reserve(bytes.size());

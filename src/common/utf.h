@@ -29,6 +29,11 @@ void AppendCodePoint(std::u16string& out, char32_t cp);
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view in);
 
+// True when the text holds a surrogate without its partner: a file name that
+// was not UTF-8 on disk (see PathFromOs), or a Windows name that was never
+// well-formed UTF-16. Such a text has no faithful UTF-8 form.
+bool HasUnpairedSurrogate(std::u16string_view text);
+
 // File-system names: lossless in both directions for any byte string.
 std::u16string PathFromOs(std::string_view bytes);
 std::string PathToOs(std::u16string_view path);

@@ -58,6 +58,7 @@ void CQmQuorviaDoc::Clear() {
     SetTotalBytes(0);
     modified_ = false;
     listPath_.clear();
+    unreadableLines_.clear();
 }
 
 bool CQmQuorviaDoc::BeginTask(std::u16string_view rootDir, int32_t classId, bool includeSubdirs) {

@@ -33,10 +33,18 @@
 #include <vector>
 
 #include "document/quorvia_item.h"
+#include "engines/hash_object.h"
 
 namespace qm {
 
 using QuorviaItemPtr = std::unique_ptr<CQmQuorviaItem>;
+
+// A line of a loaded list that could not be read: its 1-based place in the
+// file and the reason ("未知的文件格式。", "无效的哈希值。", "不支持的算法类型。").
+struct QmUnreadableLine {
+    size_t line = 0;
+    std::u16string reason;
+};
 
 class CQmQuorviaDoc {
 public:
@@ -108,9 +116,19 @@ public:
 
     // Reading and writing hash list files (defined with the list file
     // format, document/hash_list.cpp). SaveHashList with a null path writes to
-    // the current list path.
-    bool LoadHashList(std::u16string_view path);
+    // the current list path. `givenAlgorithm` is the user's word on the
+    // list's algorithm (ListReadHints); QM_HASH_NONE leaves it to the list.
+    bool LoadHashList(std::u16string_view path, int32_t givenAlgorithm = QM_HASH_NONE);
     bool SaveHashList(const std::u16string* path);
+    // A list that is not in a file (standard input): its bytes, decoded as a
+    // file's are, with paths taken against `baseDir`. The document stays
+    // untitled.
+    bool LoadHashListData(std::string_view data, std::u16string_view baseDir, int32_t givenAlgorithm);
+
+    // The lines the last successful load passed over, in line order. Emptied
+    // by Clear, by every load and by a successful save (the file saved holds
+    // none of them).
+    const std::vector<QmUnreadableLine>& GetUnreadableLines() const { return unreadableLines_; }
 
     const std::u16string& GetListPath() const { return listPath_; }
     void SetListPath(std::u16string_view path) { listPath_.assign(path); }
@@ -138,8 +156,14 @@ public:
 private:
     std::vector<QuorviaItemPtr> items_;
     mutable std::mutex lock_;
+    // Loads the lines of a list into this document (LoadHashList's steps
+    // after the reading).
+    bool LoadListLines(std::span<const std::u16string> lines, std::u16string_view rootDir,
+                       std::u16string_view listPath, int32_t givenAlgorithm);
+
     std::u16string listPath_;
     std::u16string rootDir_;
+    std::vector<QmUnreadableLine> unreadableLines_;
     bool modified_ = false;
     int32_t algorithm_ = 5;
     int32_t digestSize_ = 0;

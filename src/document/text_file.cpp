@@ -6,12 +6,9 @@
 
 namespace qm {
 
-bool ReadTextFile(std::u16string_view path, int32_t encoding, bool strict, std::u16string& text) {
-    std::vector<uint8_t> data;
-    size_t size = 0;
-    if (!ReadWholeFile(path, data, size, kMaxTextFileSize)) return false;
-
-    const int32_t detected = DetectBom(data.data(), size);
+bool DecodeTextData(std::string_view data, int32_t encoding, bool strict, std::u16string& text) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(data.data());
+    const int32_t detected = DetectBom(bytes, data.size());
     int32_t decoding = encoding;
     if (encoding != QM_ENC_AUTO) {
         if (strict && encoding != detected) {
@@ -23,24 +20,34 @@ bool ReadTextFile(std::u16string_view path, int32_t encoding, bool strict, std::
     } else {
         // The well-formed sequences of the Unicode Standard, byte by byte; a
         // sequence cut off by the end of the file fails too.
-        const std::string_view bytes(reinterpret_cast<const char*>(data.data()), size);
-        decoding = IsValidUtf8(bytes) ? QM_ENC_UTF8 : QM_ENC_ANSI;
+        decoding = IsValidUtf8(data) ? QM_ENC_UTF8 : QM_ENC_ANSI;
     }
 
     // Whatever decoding was chosen, the mark itself is not text.
     const size_t skip = BomOf(detected).size();
-    return DecodeText(data.data() + skip, size - skip, decoding, text);
+    return DecodeText(bytes + skip, data.size() - skip, decoding, text);
 }
 
-bool ReadTextLines(std::u16string_view path, int32_t encoding, bool strict, std::vector<std::u16string>& lines) {
-    std::u16string text;
-    if (!ReadTextFile(path, encoding, strict, text)) return false;
+bool ReadTextFile(std::u16string_view path, int32_t encoding, bool strict, std::u16string& text) {
+    std::vector<uint8_t> data;
+    size_t size = 0;
+    if (!ReadWholeFile(path, data, size, kMaxTextFileSize)) return false;
+    return DecodeTextData(std::string_view(reinterpret_cast<const char*>(data.data()), size), encoding, strict, text);
+}
+
+void SplitTextLines(std::u16string_view text, std::vector<std::u16string>& lines) {
     SplitText(text, lines, u'\n');
     for (std::u16string& line : lines) {
         size_t end = line.size();
         while (end > 0 && line[end - 1] == u'\r') --end;
         line.resize(end);
     }
+}
+
+bool ReadTextLines(std::u16string_view path, int32_t encoding, bool strict, std::vector<std::u16string>& lines) {
+    std::u16string text;
+    if (!ReadTextFile(path, encoding, strict, text)) return false;
+    SplitTextLines(text, lines);
     return true;
 }
 

@@ -30,6 +30,13 @@ bool ReadTextFile(std::u16string_view path, int32_t encoding, bool strict, std::
 // removed. On failure `lines` is untouched.
 bool ReadTextLines(std::u16string_view path, int32_t encoding, bool strict, std::vector<std::u16string>& lines);
 
+// ReadTextFile's choice of decoding and the decoding itself, for bytes that
+// came from elsewhere than a file (standard input).
+bool DecodeTextData(std::string_view data, int32_t encoding, bool strict, std::u16string& text);
+// ReadTextLines' splitting: at line feeds, without the carriage returns that
+// end each line.
+void SplitTextLines(std::u16string_view text, std::vector<std::u16string>& lines);
+
 // Encodes `text` (ANSI, UTF-8 or UTF-16LE) and writes it, after the BOM when
 // `withBom` is set and the encoding has one. Write failures are recorded as
 // "写入文件[%s]失败" with the system's reason.

@@ -8,6 +8,8 @@
 #include "common/error_record.h"
 #include "common/os/directory.h"
 #include "common/os/path_rules.h"
+#include "common/utf.h"
+#include "document/hash_list.h"
 #include "document/quorvia_doc.h"
 #include "document/row_sort_keys.h"
 
@@ -35,6 +37,7 @@ void CQmEnumFileThread::AddPendingPath(std::u16string path, bool isDirectory) {
 uint32_t CQmEnumFileThread::Execute() {
     CQmQuorviaDoc& document = GetQuorviaDoc();
     const bool recurse = document.GetIncludeSubdirs();
+    rootDir_ = document.GetRootDir();
     Batch batch;
     totalBytes_ = 0;
     fileCount_ = 0;
@@ -46,9 +49,7 @@ uint32_t CQmEnumFileThread::Execute() {
         } else if (QuorviaItemPtr item = CQmQuorviaItem::CreateItem(entry.path, kUnknownFileSize, 0)) {
             // An input file: size and time from its attributes; one that has
             // vanished still becomes an item, carrying the reason.
-            totalBytes_ += item->GetLength();
-            ++fileCount_;
-            batch.push_back(std::move(item));
+            AddFile(std::move(item), batch);
         }
         // The entry being listed when a stop came is appended with what was
         // found up to then, so the totals cover exactly the items listed.
@@ -60,6 +61,24 @@ uint32_t CQmEnumFileThread::Execute() {
     document.SetTotalBytes(totalBytes_);
     document.SetFileCount(fileCount_);
     return IsStopRequested() ? 1 : 0;
+}
+
+void CQmEnumFileThread::AddFile(QuorviaItemPtr item, Batch& batch) {
+    totalBytes_ += item->GetLength();
+    ++fileCount_;
+    // A name that has no UTF-8 form (bytes that are not UTF-8 on Linux, an
+    // unpaired surrogate on Windows) below the task's folder would go into a
+    // saved list under another name, one that names another file or none.
+    // Such a file fails here, with the reason, and is never hashed, so no
+    // list records it. A folder above the task's own may be named anyhow:
+    // lists hold the names below it.
+    std::u16string_view below = item->GetPath();
+    if (!rootDir_.empty() && below.substr(0, rootDir_.size()) == rootDir_) below.remove_prefix(rootDir_.size());
+    if (HasUnpairedSurrogate(below)) {
+        item->SetError(kUnwritableNameText);
+        item->SetProcessed(true);
+    }
+    batch.push_back(std::move(item));
 }
 
 void CQmEnumFileThread::AppendFailedDirectory(const std::u16string& path, std::u16string_view text, Batch& batch) {
@@ -125,9 +144,7 @@ void CQmEnumFileThread::ListDirectory(const PendingEntry& entry, bool recurse, B
         } else if (QuorviaItemPtr item = CQmQuorviaItem::CreateItem(JoinName(entry.path, f.name), f.size, f.time)) {
             // A dangling link or an entry gone since the listing still
             // becomes an item; CreateItem records why it has no size.
-            totalBytes_ += item->GetLength();
-            ++fileCount_;
-            batch.push_back(std::move(item));
+            AddFile(std::move(item), batch);
         }
         if (IsStopRequested()) return;
     }

@@ -11,7 +11,9 @@
 // comparison). A directory that cannot be opened or read to its end becomes
 // an item of its own carrying the reason, already processed and without a
 // digest, so it is reported like a failed file and never saved in a list.
-// The totals are stored in the document once, at the end, also after a stop.
+// A file whose name below the task's folder has no UTF-8 form becomes a
+// failed item too, so that no list ever names it wrongly. The totals are
+// stored in the document once, at the end, also after a stop.
 #pragma once
 
 #include <cstdint>
@@ -60,10 +62,12 @@ private:
     };
 
     void ListDirectory(const PendingEntry& entry, bool recurse, std::vector<std::unique_ptr<CQmQuorviaItem>>& batch);
+    void AddFile(std::unique_ptr<CQmQuorviaItem> item, std::vector<std::unique_ptr<CQmQuorviaItem>>& batch);
     void AppendFailedDirectory(const std::u16string& path, std::u16string_view text,
                                std::vector<std::unique_ptr<CQmQuorviaItem>>& batch);
 
     std::deque<PendingEntry> pending_;
+    std::u16string rootDir_;  // the document's, read once at the start
     uint64_t totalBytes_ = 0;
     uint64_t fileCount_ = 0;
 };

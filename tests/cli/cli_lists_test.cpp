@@ -244,6 +244,9 @@ TEST_F(CliListsTest, RhashListsAreRead) {
         {{"rhash", "--simple", "--md5"}, "MD5SUMS"},
         {{"rhash", "--bsd", "--sha256"}, "bsd.txt"},
         {{"rhash", "--bsd", "--crc32"}, "bsd-crc.txt"},
+        // CRC32 hash first, under the SFV name and under .crc32.
+        {{"rhash", "--simple", "--crc32"}, "simple.sfv"},
+        {{"rhash", "--simple", "--crc32"}, "simple.crc32"},
     };
     for (const auto& c : cases) {
         const CliResult r = RunTool(Command(c.command, names));
@@ -251,19 +254,101 @@ TEST_F(CliListsTest, RhashListsAreRead) {
         dir_.Write(std::string("tree/") + c.list, r.out);
         CheckList(c.list, names);
     }
-    // Several digests of a file, in tag lines or on one line, are refused
-    // as a whole with the line they start at.
+    // Several digests of a file in tag lines: the first tag names the
+    // list's algorithm, each line of another is reported, the rest checked.
     CliResult r = RunTool({"rhash", "--bsd", "--md5", "--sha1", "--", "star.txt", "lead.txt"});
     dir_.Write("tree/multi.txt", r.out);
     r = Run({"verify", "multi.txt"});
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.err, "multi.txt:2: 不支持的算法类型。\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "star.txt\t文件检查正确\nlead.txt\t文件检查正确\n");
+    EXPECT_EQ(r.err.rfind("multi.txt:2: 不支持的算法类型。\nmulti.txt:4: 不支持的算法类型。\n", 0), 0u) << r.err;
+    // Several digests on one line name no file that could be told.
     r = RunTool({"rhash", "--md5", "--sha1", "--", "star.txt"});
     dir_.Write("tree/multi.md5", r.out);
     r = Run({"verify", "multi.md5"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.err, "multi.md5:1: 无效的哈希值。\n");
     EXPECT_TRUE(r.out.empty());
+}
+
+// rhash writes a name holding a line feed as it is, which leaves one line no
+// reader can parse. That line is reported and every other one checked, as
+// coreutils checks the same list: the line's first half names the file
+// "line", which is then found changed.
+TEST_F(CliListsTest, ALineFeedInANameCostsThatLineAlone) {
+    if (!HaveProgram("rhash")) GTEST_SKIP() << "rhash is not installed (scripts/install-deps.sh installs it)";
+    std::vector<std::string> names;
+    for (const std::string& name : kAwkwardNames) {
+        if (name.find('\\') == std::string::npos) names.push_back(name);
+    }
+    CliResult r = RunTool(Command({"rhash", "--simple", "--sha1"}, names));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    dir_.Write("tree/SHA1SUMS", r.out);
+    const size_t broken = static_cast<size_t>(std::count(r.out.begin(), r.out.find("\nbreak.txt") + r.out.begin(), '\n')) + 2;
+
+    r = Run({"verify", "SHA1SUMS"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("SHA1SUMS:" + std::to_string(broken) + ": 未知的文件格式。\n", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("不一致 1 个，失败 1 个"), std::string::npos) << r.err;
+    std::set<std::string> correct, other;
+    for (size_t start = 0, end; (end = r.out.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = r.out.substr(start, end - start);
+        const size_t tab = line.rfind('\t');
+        (line.substr(tab + 1) == "文件检查正确" ? correct : other).insert(line.substr(0, tab));
+    }
+    EXPECT_EQ(other, std::set<std::string>{"line"});
+    EXPECT_EQ(correct.size(), names.size() - 1);
+
+    r = RunTool({"sha1sum", "--check", "SHA1SUMS"});
+    EXPECT_NE(r.out.find("\nline: FAILED\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("1 line is improperly formatted"), std::string::npos) << r.err;
+}
+
+// OpenSSL's lists: "SHA2-256(name)= hash" (OpenSSL 3's name for SHA256)
+// and -r's "hash *name". It writes names as they are,
+// so those with a line feed or a backslash are left out.
+TEST_F(CliListsTest, OpensslListsAreRead) {
+    if (!HaveProgram("openssl")) GTEST_SKIP() << "openssl is not installed";
+    std::vector<std::string> names;
+    for (const std::string& name : kAwkwardNames) {
+        if (!HasLineBreakOrBackslash(name)) names.push_back(name);
+    }
+    const struct {
+        std::vector<std::string> command;
+        const char* list;
+    } cases[] = {
+        {{"openssl", "dgst", "-sha256"}, "openssl.txt"},
+        {{"openssl", "dgst", "-sha1", "-r"}, "r.sha1"},
+    };
+    for (const auto& c : cases) {
+        const CliResult r = RunTool(Command(c.command, names));
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        dir_.Write(std::string("tree/") + c.list, r.out);
+        CheckList(c.list, names);
+    }
+}
+
+// Linux names are bytes. A file whose name is not UTF-8 could only be
+// listed under a name that names another file or none: it is reported as
+// failed with the reason and left out of the list, which then checks.
+TEST_F(CliListsTest, NamesThatAreNotUtf8StayOutOfTheList) {
+    dir_.Write("bytes/ok.txt", "ok");
+    dir_.Write("bytes/bad\xFF.txt", "bad");
+    for (const char* format : {"--format=list", "--format=sum"}) {
+        SCOPED_TRACE(format);
+        const CliResult r = Run({"hash", "-a", "sha1", format, "-o", "../bytes/SHA1SUMS", "../bytes"});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find("bad\xFF.txt\t文件名含有无效的字符编码，无法写入校验列表。\n"), std::string::npos) << r.err;
+        const std::string list = test::ReadBytes(dir_ / "bytes/SHA1SUMS");
+        EXPECT_EQ(list.find("bad"), std::string::npos) << list;
+        EXPECT_NE(list.find("ok.txt"), std::string::npos) << list;
+        const CliResult verified = Run({"verify", "../bytes/SHA1SUMS"});
+        EXPECT_EQ(verified.exitCode, 0) << verified.err;
+        EXPECT_EQ(verified.out, "ok.txt\t文件检查正确\n");
+    }
+    test::CliOptions options;
+    options.cwd = (dir_ / "bytes").string();
+    EXPECT_EQ(test::RunProgram({"sha1sum", "--check", "--strict", "SHA1SUMS"}, options).exitCode, 0);
 }
 
 }  // namespace

@@ -50,6 +50,7 @@ struct CliOptions {
     // Send SIGINT (on Windows the console's Ctrl+Break) after this long.
     int interruptAfterMs = -1;
     bool readStdout = true;  // false: the pipe has no reader from the start (a broken pipe)
+    std::string stdinPath;   // a file (absolute) as standard input; empty: the null device
 #if defined(_WIN32)
     bool noStdout = false;  // the child starts without a standard output handle
 #endif
@@ -99,8 +100,8 @@ inline CliResult RunProgram(const std::vector<std::string>& command, const CliOp
         if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
         dup2(outPipe[1], STDOUT_FILENO);
         dup2(errPipe[1], STDERR_FILENO);
-        const int null = open("/dev/null", O_RDONLY);
-        if (null >= 0) dup2(null, STDIN_FILENO);
+        const int input = open(options.stdinPath.empty() ? "/dev/null" : options.stdinPath.c_str(), O_RDONLY);
+        if (input >= 0) dup2(input, STDIN_FILENO);
         if (options.inChild && !options.inChild()) _exit(126);
         execvpe(argv[0], argv.data(), envp.data());
         _exit(127);
@@ -211,7 +212,7 @@ struct PipeReader {
 }  // namespace detail
 
 // The child gets pipes for standard output and error and the null device
-// as standard input, and a process group of its own, so Ctrl+Break reaches
+// (or the file of CliOptions::stdinPath) as standard input, and a process group of its own, so Ctrl+Break reaches
 // it alone.
 inline CliResult RunProgram(const std::vector<std::string>& command, const CliOptions& options = {}) {
     std::wstring line;
@@ -255,7 +256,8 @@ inline CliResult RunProgram(const std::vector<std::string>& command, const CliOp
         CloseHandle(outRead);
         outRead = nullptr;
     }
-    HANDLE null = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+    const std::wstring input = options.stdinPath.empty() ? std::wstring(L"NUL") : detail::Wide(options.stdinPath);
+    HANDLE null = CreateFileW(input.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

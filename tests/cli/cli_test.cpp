@@ -104,6 +104,8 @@ TEST_F(CliTest, VersionHelpAndUsageErrors) {
         {"hash", "-o", "", "x"},
         {"verify"},
         {"verify", "a", "b"},
+        {"verify", "-a"},
+        {"verify", "--bogus", "l"},
         {"algorithms", "extra"},
     };
     for (const auto& args : bad) {
@@ -291,22 +293,92 @@ TEST_F(CliTest, VerifyOfAnUnloadableList) {
     CliResult r = Run({"verify", "missing.txt"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.err, "打开文件 " + P("missing.txt") + " 失败:" + SystemText(os::kErrorNotFound) + "\n");
-    // A failure at a line is named by the list as given and the line.
-    dir_.Write("bad.txt", "; Hash: SHA1\r\nnot-a-hash-line\r\n");
+    // A list in which no line reads fails at its first line, named by the
+    // list as given and the line.
+    dir_.Write("bad.txt", "; Hash: SHA1\r\nnot-a-hash-line\r\n" + std::string(kAbcMd5) + "  g\r\n");
     r = Run({"verify", "bad.txt"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.err, "bad.txt:2: 未知的文件格式。\n");
-    dir_.Write("sub/short.md5", "\r\n; note\r\n" + std::string(kAbcMd5) + "  f\r\n" + std::string(kAbcSha1) + "  g\r\n");
+    dir_.Write("sub/short.md5", "\r\n; note\r\n" + std::string(kAbcSha1) + "  g\r\n");
     r = Run({"verify", P("sub/short.md5")});
-    EXPECT_EQ(r.err, P("sub/short.md5") + ":4: 无效的哈希值。\n");
+    EXPECT_EQ(r.err, P("sub/short.md5") + ":3: 无效的哈希值。\n");
     dir_.Write("tag.txt", "WHIRLPOOL (f) = " + std::string(kAbcMd5) + "\n");
     r = Run({"verify", "tag.txt"});
     EXPECT_EQ(r.err, "tag.txt:1: 不支持的算法类型。\n");
-    // A failure that is not at a line keeps its text alone.
-    dir_.Write("none.txt", std::string(kAbcSha1) + " f\r\n");
+    // A failure that is not at a line keeps its text alone; when the hashes'
+    // length fits several algorithms, the user is asked to name one.
+    dir_.Write("none.txt", std::string(kAbcMd5) + " f\r\n");
     r = Run({"verify", "none.txt"});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.err, "不支持的算法类型。\n");
+    EXPECT_EQ(r.err.rfind("不支持的算法类型。\n列表没有表明算法，32 位的哈希值可能是 ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("MD5，请用 -a 指定算法。\n"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+}
+
+// 12. A list with broken lines: each is named with its place and reason,
+// every other line is checked, the broken ones count as failed and the run
+// fails at its end, even when every file matches.
+TEST_F(CliTest, VerifyChecksEveryLineThatReads) {
+    dir_.Write("d/a", "abc");
+    dir_.Write("d/b", "abc");
+    dir_.Write("d/l.md5", std::string(kAbcMd5) + "  a\nno-separator\n" + std::string(kAbcSha1) + "  x\n" +
+                              "SHA1 (y) = " + std::string(kAbcSha1) + "\n" + std::string(kAbcMd5) + " *b\n");
+    const CliResult r = Run({"verify", P("d/l.md5")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "a\t文件检查正确\nb\t文件检查正确\n");
+    const std::string l = P("d/l.md5");
+    EXPECT_EQ(r.err.rfind(l + ":2: 未知的文件格式。\n" + l + ":3: 无效的哈希值。\n" + l + ":4: 不支持的算法类型。\n", 0), 0u)
+        << r.err;
+    EXPECT_NE(r.err.find("检查结果：正确 2 个，不一致 0 个，失败 3 个\n"), std::string::npos) << r.err;
+}
+
+// 13. The list's algorithm from -a when neither its header nor its name
+// says it, or from a hash length only one algorithm has; the list from
+// standard input ("-"), its names taken in the working folder.
+TEST_F(CliTest, VerifyAlgorithmAndStandardInput) {
+    dir_.Write("d/f", "abc");
+    dir_.Write("d/sha1.txt", std::string(kAbcSha1) + "  f\n");
+    CliResult r = Run({"verify", P("d/sha1.txt")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "f\t文件检查正确\n");
+    dir_.Write("d/md5.txt", std::string(kAbcMd5) + "  f\n");
+    r = Run({"verify", P("d/md5.txt"), "--algorithm=MD5"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "f\t文件检查正确\n");
+    // The wrong algorithm: every line is of another length.
+    r = Run({"verify", "-a", "sha256", P("d/md5.txt")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, P("d/md5.txt") + ":1: 无效的哈希值。\n");
+
+    test::CliOptions options;
+    options.cwd = P("d");
+    options.stdinPath = P("d/md5.txt");
+    r = Run({"verify", "-a", "md5", "-"}, options);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "f\t文件检查正确\n");
+    dir_.Write("d/piped", std::string(kAbcSha1) + "  f\n" + std::string(kAbcSha1) + "  nothing-here\nbroken\n");
+    options.stdinPath = P("d/piped");
+    r = Run({"verify", "-"}, options);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out.rfind("f\t文件检查正确\nnothing-here\t", 0), 0u) << r.out;
+    EXPECT_EQ(r.err.rfind("标准输入:3: 未知的文件格式。\n", 0), 0u) << r.err;
+}
+
+// 14. --ignore-missing: files that do not exist are neither listed nor
+// counted; a list of which nothing could be checked fails.
+TEST_F(CliTest, VerifyIgnoringMissingFiles) {
+    dir_.Write("d/here", "abc");
+    dir_.Write("d/l.sha1", std::string(kAbcSha1) + "  gone\n" + std::string(kAbcSha1) + "  here\n");
+    CliResult r = Run({"verify", "--ignore-missing", P("d/l.sha1")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "here\t文件检查正确\n");
+    EXPECT_NE(r.err.find("检查结果：正确 1 个，不一致 0 个，失败 0 个\n"), std::string::npos) << r.err;
+    r = Run({"verify", P("d/l.sha1")});
+    EXPECT_EQ(r.exitCode, 1);
+    dir_.Write("d/none.sha1", std::string(kAbcSha1) + "  gone\n");
+    r = Run({"verify", "--ignore-missing", P("d/none.sha1")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "校验列表中的文件都不存在，没有检查任何文件。\n");
     EXPECT_TRUE(r.out.empty());
 }
 

@@ -197,8 +197,10 @@ TEST_F(HashListTest, HashCommentsInAnyCaseAndWithDashes) {
     CQmQuorviaDoc md5;
     EXPECT_EQ(Load(md5, "l.md5", "; Hash: WHIRLPOOL\r\n; Other: SHA1\r\n" + std::string(32, '0') + " f\n"), u"");
     EXPECT_EQ(md5.GetAlgorithm(), QM_HASH_MD5);
+    // With no comment and no telling name, a hash length that several
+    // algorithms have names none.
     CQmQuorviaDoc none;
-    EXPECT_EQ(Load(none, "none.txt", std::string(40, '0') + " f\n"), u"<failed:不支持的算法类型。>");
+    EXPECT_EQ(Load(none, "none.txt", std::string(32, '0') + " f\n"), u"<failed:不支持的算法类型。>");
 }
 
 TEST_F(HashListTest, BlankAndCommentLinesAndSemicolonsInPaths) {
@@ -221,10 +223,11 @@ TEST_F(HashListTest, ParseFailures) {
     EXPECT_EQ(Load(doc, "l.txt", head + std::string(39, 'A') + "G f\r\n"), u"<failed:无效的哈希值。>");
     EXPECT_EQ(Load(doc, "l.txt", head + std::string(39, 'A') + " f\r\n"), u"<failed:无效的哈希值。>");
     EXPECT_EQ(Load(doc, "l.txt", head + "*f\r\n"), u"<failed:无效的哈希值。>");
-    // Links among hash lines are read as hash lines.
+    // A link among hash lines is a line of another algorithm.
     const std::string link = "115://a.bin|5|" + std::string(40, 'A') + "|" + std::string(40, 'B') + "\r\n";
-    EXPECT_EQ(Load(doc, "l.txt", head + link), u"<failed:未知的文件格式。>");
-    EXPECT_EQ(Load(doc, "l.txt", head + "115://a b.bin|5|0|0\r\n"), u"<failed:无效的哈希值。>");
+    EXPECT_EQ(Load(doc, "l.txt", head + link), u"<failed:不支持的算法类型。>");
+    EXPECT_EQ(GetListErrorLine(), 2u);
+    EXPECT_EQ(Load(doc, "l.txt", head + "115://a b.bin|5|0|0\r\n"), u"<failed:不支持的算法类型。>");
     // A failed load leaves the document empty and untitled.
     EXPECT_EQ(doc.GetItemCount(), 0u);
     EXPECT_FALSE(doc.HasListPath());
@@ -539,6 +542,15 @@ std::vector<std::string> Entries(const CQmQuorviaDoc& doc, const fs::path& root)
     return out;
 }
 
+// The lines the last load passed over, as "line:reason".
+std::vector<std::string> Unreadable(const CQmQuorviaDoc& doc) {
+    std::vector<std::string> out;
+    for (const QmUnreadableLine& line : doc.GetUnreadableLines()) {
+        out.push_back(std::to_string(line.line) + ":" + Utf8(line.reason));
+    }
+    return out;
+}
+
 // The path field after two tabs, two spaces or " *" is the name as it
 // stands: a leading '*' or blank, a trailing blank and a ';' belong to it.
 // Only after another separator are blanks and '*' skipped.
@@ -591,8 +603,8 @@ TEST_F(HashListTest, EscapedNamesReadAndWrite) {
                                                                    "dir/\\lead" + v, "win/dir/file.txt" + v}));
 #endif
     // An escape the tools never write is not guessed at.
-    EXPECT_EQ(Load(doc, "l.sha1", h + "  ok\n\\" + h + "  a\\tb\n"), u"<failed:未知的文件格式。>");
-    EXPECT_EQ(GetListErrorLine(), 2u);
+    EXPECT_EQ(Load(doc, "l.sha1", h + "  ok\n\\" + h + "  a\\tb\n"), u"");
+    EXPECT_EQ(Unreadable(doc), std::vector<std::string>{"2:未知的文件格式。"});
     EXPECT_EQ(Load(doc, "l.sha1", "\\" + h + "  trailing\\\n"), u"<failed:未知的文件格式。>");
 
 #if defined(_WIN32)
@@ -631,18 +643,19 @@ TEST_F(HashListTest, EscapedNamesReadAndWrite) {
 TEST_F(HashListTest, HashLengthMustFitTheAlgorithm) {
     CQmQuorviaDoc doc;
     const std::string md5(32, 'b'), sha1(40, 'c');
-    EXPECT_EQ(Load(doc, "l.md5", md5 + "  a\n" + sha1 + "  b\n"), u"<failed:无效的哈希值。>");
-    EXPECT_EQ(GetListErrorLine(), 2u);
-    EXPECT_EQ(doc.GetItemCount(), 0u);
+    EXPECT_EQ(Load(doc, "l.md5", md5 + "  a\n" + sha1 + "  b\n"), u"");
+    EXPECT_EQ(Unreadable(doc), std::vector<std::string>{"2:无效的哈希值。"});
+    EXPECT_EQ(doc.GetItemCount(), 1u);
     EXPECT_EQ(Load(doc, "l.txt", "; Hash: CRC32\n\n123456  a\n"), u"<failed:无效的哈希值。>");
     EXPECT_EQ(GetListErrorLine(), 3u);
     EXPECT_EQ(Load(doc, "l.txt", "; Hash: CRC32\n\n0000123456  a\n"), u"<failed:无效的哈希值。>");
-    // The first line that does not fit is named, before later faults.
-    EXPECT_EQ(Load(doc, "l.md5", md5 + "  a\n" + sha1 + "  b\nno-separator\n"), u"<failed:无效的哈希值。>");
-    EXPECT_EQ(GetListErrorLine(), 2u);
-    // Entries before the comment are checked against it.
-    EXPECT_EQ(Load(doc, "l.txt", md5 + "  a\n" + sha1 + "  b\n; Hash: SHA1\n"), u"<failed:无效的哈希值。>");
-    EXPECT_EQ(GetListErrorLine(), 1u);
+    // Each line that does not fit is named, in line order.
+    EXPECT_EQ(Load(doc, "l.md5", md5 + "  a\n" + sha1 + "  b\nno-separator\n"), u"");
+    EXPECT_EQ(Unreadable(doc), (std::vector<std::string>{"2:无效的哈希值。", "3:未知的文件格式。"}));
+    // Entries before the comment are read with its algorithm.
+    EXPECT_EQ(Load(doc, "l.txt", md5 + "  a\n" + sha1 + "  b\n; Hash: SHA1\n"), u"");
+    EXPECT_EQ(Unreadable(doc), std::vector<std::string>{"1:无效的哈希值。"});
+    EXPECT_EQ(Entries(doc, dir_.path()), std::vector<std::string>{"b=" + std::string(40, 'C')});
     EXPECT_EQ(Load(doc, "l.txt", "; Hash: CRC32\n\n00ABCDEF  a\n"), u"");
     EXPECT_EQ(GetListErrorLine(), 0u);
     EXPECT_EQ(Entries(doc, dir_.path()), std::vector<std::string>{"a=00ABCDEF"});
@@ -656,7 +669,8 @@ TEST_F(HashListTest, AlgorithmFromTheListName) {
     } cases[] = {
         {"l.md4", QM_HASH_MD4},       {"l.MD5", QM_HASH_MD5},       {"l.sha1", QM_HASH_SHA1},
         {"l.Sha256", QM_HASH_SHA256}, {"l.sha384", QM_HASH_SHA384}, {"l.SHA512", QM_HASH_SHA512},
-        {"l.sfv", QM_HASH_CRC32},     {"MD5SUMS", QM_HASH_MD5},     {"sha1sums", QM_HASH_SHA1},
+        {"l.sfv", QM_HASH_CRC32},     {"l.CRC32", QM_HASH_CRC32},   {"MD5SUMS", QM_HASH_MD5},
+        {"sha1sums", QM_HASH_SHA1},
         {"SHA256SUMS", QM_HASH_SHA256}, {"Sha384Sums", QM_HASH_SHA384}, {"SHA512SUMS", QM_HASH_SHA512},
     };
     for (const auto& c : cases) {
@@ -697,9 +711,8 @@ TEST_F(HashListTest, BsdTagLines) {
 
     EXPECT_EQ(Load(doc, "l.txt", "BLAKE2 (f) = " + md5 + "\n"), u"<failed:不支持的算法类型。>");
     EXPECT_EQ(GetListErrorLine(), 1u);
-    EXPECT_EQ(Load(doc, "l.txt", "MD5 (f) = " + md5 + "\nSHA256 (f) = " + sha256 + "\n"),
-              u"<failed:不支持的算法类型。>");
-    EXPECT_EQ(GetListErrorLine(), 2u);
+    EXPECT_EQ(Load(doc, "l.txt", "MD5 (f) = " + md5 + "\nSHA256 (f) = " + sha256 + "\n"), u"");
+    EXPECT_EQ(Unreadable(doc), std::vector<std::string>{"2:不支持的算法类型。"});
     EXPECT_EQ(Load(doc, "l.txt", "MD5 (f) = " + sha256 + "\n"), u"<failed:无效的哈希值。>");
     EXPECT_EQ(Load(doc, "l.txt", "MD5 (f) = xyz\n"), u"<failed:无效的哈希值。>");
     EXPECT_EQ(Load(doc, "l.txt", "MD5 () = " + md5 + "\n"), u"<failed:未知的文件格式。>");
@@ -728,11 +741,10 @@ TEST_F(HashListTest, SfvLines) {
     EXPECT_EQ(Entries(doc, dir_.path()),
               (std::vector<std::string>{"a b.txt" + v, " lead.txt" + v, "trail.txt " + v, "semi;colon" + v,
                                         ";first" + v, backslashName + v}));
-    EXPECT_EQ(Load(doc, "l.sfv", "a.txt 352441C2\nnospace\n"), u"<failed:未知的文件格式。>");
-    EXPECT_EQ(GetListErrorLine(), 2u);
+    EXPECT_EQ(Load(doc, "l.sfv", "a.txt 352441C2\nnospace\n"), u"");
+    EXPECT_EQ(Unreadable(doc), std::vector<std::string>{"2:未知的文件格式。"});
     EXPECT_EQ(Load(doc, "l.sfv", "a.txt 35244\n"), u"<failed:无效的哈希值。>");
     EXPECT_EQ(Load(doc, "l.sfv", "a.txt 352441C2 " + std::string(32, '0') + "\n"), u"<failed:无效的哈希值。>");
-    EXPECT_EQ(Load(doc, "l.sfv", std::string(8, '0') + "  hash-first\n"), u"<failed:无效的哈希值。>");
     // A CRC32 list the program saved under an .sfv name is in its own
     // layout and reads back as written.
     ASSERT_EQ(Load(doc, "own.sfv", "\xEF\xBB\xBF; Hash: CRC32\r\n352441C2\t\tsub\\a b.txt\r\n352441C2\t\t c \r\n"),
@@ -758,7 +770,8 @@ TEST_F(HashListTest, SfvLines) {
     EXPECT_EQ(Entries(loaded, dir_.path()), Entries(saved, dir_.path()));
 }
 
-// Formats the reader does not take fail as a whole, with a line.
+// Lists of formats the reader does not take fail as a whole, at their first
+// line.
 TEST_F(HashListTest, UnreadFormatsFailWhole) {
     MakeFile("f");
     const std::string md5(32, '1'), sha1(40, '2');
@@ -768,7 +781,7 @@ TEST_F(HashListTest, UnreadFormatsFailWhole) {
         std::u16string_view text;
         size_t line;
     } cases[] = {
-        {"two.md5", md5 + "  f\n" + md5 + " " + sha1 + " f\n", kUnknownFormatText, 2},
+        {"two.md5", "; several digests\n" + md5 + " " + sha1 + " f\n", kUnknownFormatText, 2},
         {"two.txt", "; Hash: MD5\n" + md5 + "\t" + md5 + "  f\n", kUnknownFormatText, 2},
         {"crc-md5.md5", "12345678 " + md5 + "  f\n", kUnknownFormatText, 1},
         {"crc-md5.txt", "; Hash: MD5\n12345678  " + md5 + "  f\n", kInvalidHashText, 2},
@@ -814,6 +827,184 @@ TEST_F(HashListTest, LinksWithEscapedNames) {
     ASSERT_TRUE(loaded.LoadHashList(listPath)) << Utf8(GetLastErrorText());
     EXPECT_EQ(loaded.GetAlgorithm(), QM_HASH_115);
     EXPECT_EQ(Entries(loaded, dir_.path()), Entries(doc, dir_.path()));
+}
+
+// One line that no reading fits costs that line alone: every other line is
+// read, and each broken one is kept with its place and reason for the
+// window's box and the command line. rhash and md5deep write a name holding
+// a line feed as it is, which leaves such a line.
+TEST_F(HashListTest, UnreadableLinesCostOnlyThemselves) {
+    const std::string h(40, 'a');
+    const std::string v = "=" + std::string(40, 'A');
+    CQmQuorviaDoc doc;
+    ASSERT_EQ(Load(doc, "l.sha1",
+                   h + "  first.txt\n" + h + "  line\nbreak.txt\n" + "; note\n" + std::string(39, 'b') +
+                       "  odd.txt\n" + "MD5 (tag.txt) = " + std::string(32, 'c') + "\n" + h + "  last.txt\n"),
+              u"");
+    EXPECT_EQ(Entries(doc, dir_.path()), (std::vector<std::string>{"first.txt" + v, "line" + v, "last.txt" + v}));
+    EXPECT_EQ(Unreadable(doc),
+              (std::vector<std::string>{"3:未知的文件格式。", "5:无效的哈希值。", "6:不支持的算法类型。"}));
+    EXPECT_EQ(GetListErrorLine(), 0u);
+    EXPECT_EQ(doc.GetFileCount(), 3u);
+
+    // The report belongs to the list loaded: a save (the file written holds
+    // none of those lines) and Clear drop it.
+    const std::u16string saved = U(dir_ / "saved.sha1");
+    ASSERT_TRUE(doc.SaveHashList(&saved));
+    EXPECT_TRUE(doc.GetUnreadableLines().empty());
+    ASSERT_EQ(Load(doc, "l.sha1", h + "  a\nbroken\n"), u"");
+    ASSERT_EQ(Unreadable(doc).size(), 1u);
+    doc.Clear();
+    EXPECT_TRUE(doc.GetUnreadableLines().empty());
+
+    // A list in which no line reads still fails at its first line.
+    EXPECT_EQ(Load(doc, "l.sha1", "junk\n" + std::string(39, 'b') + "  odd\n"), u"<failed:未知的文件格式。>");
+    EXPECT_EQ(GetListErrorLine(), 1u);
+    EXPECT_TRUE(doc.GetUnreadableLines().empty());
+}
+
+// Each line is read by its own shape, whatever the list is called; the
+// list's name and header choose the algorithm and settle a line that reads
+// two ways (a name that looks like a hash).
+TEST_F(HashListTest, EachLineIsReadByItsOwnShape) {
+    const std::string crc = "352441c2";
+    const std::string v = "=352441C2";
+    CQmQuorviaDoc doc;
+    // rhash --simple --crc32 under an .sfv name: hash first, lower case,
+    // escaped names; beside it an SFV line.
+    ASSERT_EQ(Load(doc, "simple.sfv", crc + "  a b.txt\n" + crc + " *bin.txt\n\\" + crc + "  x\\ny\nsfv.txt 352441C2\n"),
+              u"");
+    EXPECT_EQ(doc.GetAlgorithm(), QM_HASH_CRC32);
+    EXPECT_EQ(Entries(doc, dir_.path()),
+              (std::vector<std::string>{"a b.txt" + v, "bin.txt" + v, "x\ny" + v, "sfv.txt" + v}));
+    // SFV lines and one-blank lines (md5 -r) under any name.
+    ASSERT_EQ(Load(doc, "l.txt", "; Hash: CRC32\nsfv.txt 352441C2\n" + crc + " one blank.txt\n"), u"");
+    EXPECT_EQ(Entries(doc, dir_.path()), (std::vector<std::string>{"sfv.txt" + v, "one blank.txt" + v}));
+    ASSERT_EQ(Load(doc, "r.md5", std::string(32, 'd') + " r form.txt\n"), u"");
+    EXPECT_EQ(Entries(doc, dir_.path()), std::vector<std::string>{"r form.txt=" + std::string(32, 'D')});
+    // A line that reads both ways: SFV in an .sfv list, hash first in any
+    // other; the program's own lines are never SFV.
+    const std::string tie = "abcdef01  deadbeef\n";
+    ASSERT_EQ(Load(doc, "tie.sfv", tie), u"");
+    EXPECT_EQ(Entries(doc, dir_.path()), std::vector<std::string>{"abcdef01 =DEADBEEF"});
+    ASSERT_EQ(Load(doc, "tie.crc32", tie), u"");
+    EXPECT_EQ(Entries(doc, dir_.path()), std::vector<std::string>{"deadbeef=ABCDEF01"});
+    ASSERT_EQ(Load(doc, "own.sfv", "ABCDEF01\t\tname DEADBEEF\r\n"), u"");
+    EXPECT_EQ(Entries(doc, dir_.path()), std::vector<std::string>{"name DEADBEEF=ABCDEF01"});
+}
+
+// A list that names no algorithm: the user's word, else a hash length that
+// only one algorithm has. 32 digits fit MD2, MD4 and MD5 alike.
+TEST_F(HashListTest, AlgorithmFromTheUserOrTheHashLength) {
+    const struct {
+        size_t digits;
+        int32_t algorithm;
+    } cases[] = {{8, QM_HASH_CRC32}, {40, QM_HASH_SHA1}, {64, QM_HASH_SHA256}, {96, QM_HASH_SHA384}, {128, QM_HASH_SHA512}};
+    for (const auto& c : cases) {
+        CQmQuorviaDoc doc;
+        EXPECT_EQ(Load(doc, "plain.txt", std::string(c.digits, '1') + "  f\n"), u"") << c.digits;
+        EXPECT_EQ(doc.GetAlgorithm(), c.algorithm) << c.digits;
+    }
+    CQmQuorviaDoc doc;
+    const std::string md5Line = std::string(32, '1') + "  f\n";
+    EXPECT_EQ(Load(doc, "plain.txt", md5Line), u"<failed:不支持的算法类型。>");
+    EXPECT_EQ(GetListErrorLine(), 0u);
+    EXPECT_EQ(GetListUndecidedLength(), 32u);
+
+    // The user's word settles it; it outranks the list's name and its tag
+    // lines, but not its own comment.
+    const std::u16string plain = U(dir_ / "plain.txt");
+    ASSERT_TRUE(doc.LoadHashList(plain, QM_HASH_MD4)) << Utf8(GetLastErrorText());
+    EXPECT_EQ(doc.GetAlgorithm(), QM_HASH_MD4);
+    EXPECT_EQ(GetListUndecidedLength(), 0u);
+    const std::u16string named = U(dir_.Write("named.sha1", md5Line));
+    ASSERT_TRUE(doc.LoadHashList(named, QM_HASH_MD5)) << Utf8(GetLastErrorText());
+    EXPECT_EQ(doc.GetAlgorithm(), QM_HASH_MD5);
+    EXPECT_EQ(doc.GetItemCount(), 1u);
+    const std::u16string tagged = U(dir_.Write("tagged.txt", "SHA1 (f) = " + std::string(40, '1') + "\n" + md5Line));
+    ASSERT_TRUE(doc.LoadHashList(tagged, QM_HASH_MD5)) << Utf8(GetLastErrorText());
+    EXPECT_EQ(Unreadable(doc), std::vector<std::string>{"1:不支持的算法类型。"});
+    const std::u16string commented = U(dir_.Write("commented.txt", "; Hash: MD5\n" + md5Line));
+    ASSERT_TRUE(doc.LoadHashList(commented, QM_HASH_SHA1)) << Utf8(GetLastErrorText());
+    EXPECT_EQ(doc.GetAlgorithm(), QM_HASH_MD5);
+    // A comment naming an algorithm the program lacks leaves nothing to
+    // guess from: the hashes are not of any algorithm it has.
+    EXPECT_EQ(Load(doc, "whirl.txt", "; Hash: WHIRLPOOL\n" + std::string(128, '1') + "  f\n"),
+              u"<failed:不支持的算法类型。>");
+}
+
+// The forms the everyday tools write beside coreutils' plain ones:
+// OpenSSL's "ALG(name)= hash" (OpenSSL 3 says SHA2-256), the SHA2- tags of
+// newer coreutils, and digests in base64, tagged or not.
+TEST_F(HashListTest, FormsOfOtherTools) {
+    const std::string abc256 = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    const std::string v256 = "=BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD";
+    CQmQuorviaDoc doc;
+    ASSERT_EQ(Load(doc, "openssl.txt",
+                   "SHA2-256(a b.txt)= " + abc256 + "\nSHA256(c(1))= " + abc256 + "\nSHA2-256 (d) = " + abc256 + "\n"),
+              u"");
+    EXPECT_EQ(doc.GetAlgorithm(), QM_HASH_SHA256);
+    EXPECT_EQ(Entries(doc, dir_.path()), (std::vector<std::string>{"a b.txt" + v256, "c(1)" + v256, "d" + v256}));
+    ASSERT_EQ(Load(doc, "o.txt", "MD5(x)= 900150983cd24fb0d6963f7d28e17f72\n"), u"");
+    EXPECT_EQ(Entries(doc, dir_.path()), std::vector<std::string>{"x=900150983CD24FB0D6963F7D28E17F72"});
+
+    // base64, tagged and untagged.
+    ASSERT_EQ(Load(doc, "b64.txt", "MD5 (e) = 1B2M2Y8AsgTpgAmY7PhCfg==\nMD5 (abc) = kAFQmDzST7DWlj99KOF/cg==\n"), u"");
+    EXPECT_EQ(doc.GetAlgorithm(), QM_HASH_MD5);
+    EXPECT_EQ(Entries(doc, dir_.path()), (std::vector<std::string>{"e=D41D8CD98F00B204E9800998ECF8427E",
+                                                                   "abc=900150983CD24FB0D6963F7D28E17F72"}));
+    ASSERT_EQ(Load(doc, "b64.sha256", "ungWv48Bz+pBQUDeXa4iI7ADYaOWF3qctBD/YfIAFa0=  abc\n"), u"");
+    EXPECT_EQ(Entries(doc, dir_.path()), std::vector<std::string>{"abc" + v256});
+    // 64 characters of base64 are SHA384 where 64 hexadecimal digits are SHA256.
+    ASSERT_EQ(Load(doc, "b64.sha384", "ywB1P0WjXou1oD1pmsZQBycsMqsO3tFjGotgWkP/W+2AhgcroefMI1i67KE0yCWn  abc\n"), u"");
+    EXPECT_EQ(Entries(doc, dir_.path()),
+              std::vector<std::string>{"abc=CB00753F45A35E8BB5A03D699AC65007272C32AB0EDED1631A8B605A43FF5BED8086072BA1E7CC2358BAECA134C825A7"});
+    // base64 that is not the digest: bits beyond it, another length; and
+    // CRC32 digests are hexadecimal only.
+    ASSERT_EQ(Load(doc, "bad.md5",
+                   "MD5 (ok) = kAFQmDzST7DWlj99KOF/cg==\nMD5 (bits) = kAFQmDzST7DWlj99KOF/ch==\n"
+                   "MD5 (long) = ungWv48Bz+pBQUDeXa4iI7ADYaOWF3qctBD/YfIAFa0=\n"),
+              u"");
+    EXPECT_EQ(Unreadable(doc), (std::vector<std::string>{"2:无效的哈希值。", "3:无效的哈希值。"}));
+    EXPECT_EQ(Load(doc, "b.sfv", "NSRBwg==  f\n"), u"<failed:无效的哈希值。>");
+    // A tag line is nothing else, even where its end reads as SFV; prose
+    // is no base64 digest.
+    ASSERT_EQ(Load(doc, "t.sfv", "a.txt 352441C2\nBLAKE2 (f) = 352441c2\nSome words here\n"), u"");
+    EXPECT_EQ(Entries(doc, dir_.path()), std::vector<std::string>{"a.txt=352441C2"});
+    EXPECT_EQ(Unreadable(doc), (std::vector<std::string>{"2:不支持的算法类型。", "3:无效的哈希值。"}));
+}
+
+// A name with no UTF-8 form is never written: the list would name another
+// file or none. (Linux: bytes that are not UTF-8; Windows: an unpaired
+// surrogate.) Only the name as the list holds it counts.
+TEST_F(HashListTest, NamesWithoutUtf8FormAreNeverWritten) {
+#if defined(_WIN32)
+    const std::u16string bad = U(dir_.path()) + u"\\bad\xD800.txt";
+#else
+    const std::u16string bad = PathFromOs((dir_ / "bad\xFF.txt").string());
+#endif
+    CQmQuorviaDoc doc;
+    ASSERT_TRUE(doc.BeginTask(U(dir_.path()), QM_HASH_CRC32, true));
+    AddItem(doc, MakeFile("fine"), 1);
+    AddItem(doc, bad, 2);
+    EXPECT_FALSE(WriteListFile(doc, U(dir_ / "out.sfv"), ListFormat::Sfv));
+    EXPECT_EQ(GetLastErrorText(), ListDisplayPath(bad, U(dir_.path())) + u": " + std::u16string(kUnwritableNameText));
+    EXPECT_FALSE(fs::exists(dir_ / "out.sfv"));
+    const std::u16string txt = U(dir_ / "l.txt");
+    EXPECT_FALSE(doc.SaveHashList(&txt));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_FALSE(fs::exists(dir_ / "l.txt"));
+#if !defined(_WIN32)
+    // A folder above the list may be named anyhow.
+    const fs::path top = dir_ / "top\xFD";
+    CQmQuorviaDoc above;
+    ASSERT_TRUE(above.BeginTask(PathFromOs(top.string()), QM_HASH_SHA1, true));
+    AddItem(above, PathFromOs(dir_.Write("top\xFD/a.txt", "a").string()), 3);
+    EXPECT_TRUE(WriteListFile(above, PathFromOs((top / "l.sha1").string()), ListFormat::List)) << Utf8(GetLastErrorText());
+    CQmQuorviaDoc reread;
+    ASSERT_TRUE(reread.LoadHashList(PathFromOs((top / "l.sha1").string())));
+    EXPECT_EQ(reread.GetItemAt(0)->GetPath(), above.GetItemAt(0)->GetPath());
+#endif
 }
 
 }  // namespace

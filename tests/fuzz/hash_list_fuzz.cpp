@@ -1,9 +1,11 @@
 // libFuzzer target over the hash list reader: the bytes of a list file go
 // through the text-file layer (encoding detection, decoding, line splitting)
-// and the list parsers into a document, read once as hash lines (our own,
-// the common tools' text, binary and tag lines, escaped lines, links) and
-// once as SFV, and the document is then written back in every layout. Any
-// crash, out-of-bounds access or undefined behaviour is a finding.
+// and the list reader into a document, read once with no word on its
+// algorithm (the lines' shapes decide), once as an .sfv list and once as a
+// list named after SHA-256, and the document is then written back in every
+// layout. Any crash, out-of-bounds access or undefined behaviour is a
+// finding, and so is a report that names a line the list does not have or
+// that is out of order.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -61,22 +63,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::vector<std::u16string> lines;
     if (!qm::ReadTextLines(state.listPath, 0, false, lines)) return 0;
-    for (const qm::ListLineForm form : {qm::ListLineForm::Hash, qm::ListLineForm::Sfv}) {
+    static const qm::ListReadHints kHints[] = {
+        {},
+        {qm::QM_HASH_NONE, qm::QM_HASH_CRC32, true},
+        {qm::QM_HASH_NONE, qm::QM_HASH_SHA256, false},
+    };
+    std::vector<qm::QmUnreadableLine> unreadable;
+    for (const qm::ListReadHints& hints : kHints) {
         doc.Clear();
-        // As a list named after its algorithm: the length check applies.
-        doc.SetAlgorithm(form == qm::ListLineForm::Sfv ? 1 : 0);
         // Paths resolve below a folder that does not exist, so most lookups
         // fail fast; ".." may still climb to real files, which is harmless.
         doc.SetRootDir(u"/nonexistent-quorvia-fuzz/lists");
-        if (qm::ParseListLines(lines, doc, form)) {
+        if (qm::ParseListLines(lines, doc, hints, unreadable)) {
+            size_t previous = 0;
+            for (const qm::QmUnreadableLine& line : unreadable) {
+                if (line.line <= previous || line.line > lines.size() || line.reason.empty()) abort();
+                previous = line.line;
+            }
             doc.SetDigestSize(64);
             qm::ComposeHashLines(doc, doc.GetRootDir(), true);
             qm::ComposeLinkLines(doc, u"/nonexistent-quorvia-fuzz/other");
             qm::ComposeSumLines(doc, doc.GetRootDir());
             qm::ComposeBsdLines(doc, doc.GetRootDir());
             qm::ComposeSfvLines(doc, u"/nonexistent-quorvia-fuzz/other");
-        } else if (qm::GetListErrorLine() > lines.size()) {
-            abort();  // a failure names a line the list has
+        } else if (qm::GetListErrorLine() > lines.size() || !unreadable.empty()) {
+            abort();  // a failure names a line the list has, and reports no other
         }
     }
     return 0;

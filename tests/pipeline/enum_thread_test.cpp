@@ -20,6 +20,7 @@
 #include "common/os/error_codes.h"
 #include "common/os/file.h"
 #include "common/utf.h"
+#include "document/hash_list.h"
 #include "document/quorvia_doc.h"
 #include "engines/register_engines.h"
 #include "pipeline/pipeline_test_util.h"
@@ -59,10 +60,10 @@ protected:
     }
 
     // Runs one enumeration to its end; returns lParam of its end message.
-    intptr_t Run(const std::vector<std::pair<fs::path, bool>>& inputs, bool recurse) {
+    intptr_t Run(const std::vector<std::pair<fs::path, bool>>& inputs, bool recurse, const fs::path& root = {}) {
         CQmQuorviaDoc& document = GetQuorviaDoc();
         document.Clear();
-        EXPECT_TRUE(document.BeginTask(U(dir.path()), QM_HASH_SHA1, recurse));
+        EXPECT_TRUE(document.BeginTask(U(root.empty() ? dir.path() : root), QM_HASH_SHA1, recurse));
         for (const auto& [path, isDirectory] : inputs) thread.AddPendingPath(U(path), isDirectory);
         thread.SetNotify(&target, WMU_ENUM_DONE);
         EXPECT_TRUE(thread.Start());
@@ -247,6 +248,38 @@ TEST_F(EnumThreadTest, UnlistableDirectoriesBecomeFailedEntriesAndVanishedFilesA
 }
 
 #if !defined(_WIN32)
+// Linux only: names there are bytes. One that is not UTF-8 below the task's
+// folder has no form a list can hold, so its file fails with the reason and
+// is never read; what lies above the task's folder is no part of any name a
+// list holds.
+TEST_F(EnumThreadTest, NamesThatAreNotUtf8FailBelowTheTasksFolder) {
+    const fs::path top = dir / "top\xFD";
+    dir.Write("top\xFD/ok.txt", "ok");
+    dir.Write("top\xFD/bad\xFF.txt", "bad");
+    dir.Write("top\xFD/sub\xFE/inner.txt", "inner");
+    dir.Write("top\xFD/sub/fine.txt", "fine");
+    EXPECT_EQ(Run({{top, true}}, true, top), 0);
+    const std::vector<std::pair<fs::path, bool>> expected = {
+        {top / "bad\xFF.txt", false}, {top / "ok.txt", true}, {top / "sub/fine.txt", true},
+        {top / "sub\xFE/inner.txt", false}};
+    std::vector<std::pair<fs::path, bool>> found;
+    for (size_t i = 0; CQmQuorviaItem* item = GetQuorviaDoc().GetItemAt(i); ++i) {
+        const bool fine = item->GetError().empty();
+        found.emplace_back(PathToOs(item->GetPath()), fine);
+        if (!fine) {
+            EXPECT_EQ(item->GetError(), kUnwritableNameText);
+            EXPECT_TRUE(item->IsProcessed()) << "no reader opens it";
+        }
+    }
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, expected);
+    ExpectTotalsMatchItems();
+    // A single input file with such a name fails alike.
+    EXPECT_EQ(Run({{top / "bad\xFF.txt", false}}, true, top), 0);
+    ASSERT_EQ(ItemPaths().size(), 1u);
+    EXPECT_EQ(GetQuorviaDoc().GetItemAt(0)->GetError(), kUnwritableNameText);
+}
+
 // Linux only: it takes the rights of another user in a child process.
 // A folder the user may not read: as root every folder can be read, so the
 // listing runs in a child process under the unprivileged "nobody" ids and

@@ -76,6 +76,23 @@ uint32_t WriteBytes(Stream stream, std::string_view utf8) { return WriteFd(Descr
 
 uint32_t WriteText(Stream stream, std::u16string_view text) { return WriteFd(Descriptor(stream), PathToOs(text)); }
 
+uint32_t ReadStandardInput(std::string& bytes, uint64_t limit, bool& tooLarge) {
+    tooLarge = false;
+    bytes.clear();
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return static_cast<uint32_t>(errno);
+        if (n == 0) return 0;
+        if (bytes.size() + static_cast<size_t>(n) > limit) {
+            tooLarge = true;
+            return 0;
+        }
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+}
+
 uint32_t DrawStatusLine(Stream stream, std::u16string_view text) {
     // Carriage return, the text, then erase what a longer previous line left.
     std::string line = "\r";

@@ -183,6 +183,28 @@ uint32_t EraseStatusLine(Stream stream) {
     return WriteConsoleAll(handle, line);
 }
 
+uint32_t ReadStandardInput(std::string& bytes, uint64_t limit, bool& tooLarge) {
+    tooLarge = false;
+    bytes.clear();
+    const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    if (!Usable(input)) return 0;  // no standard input: an empty list
+    std::vector<char> buffer(65536);
+    for (;;) {
+        DWORD n = 0;
+        if (!::ReadFile(input, buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr)) {
+            const DWORD code = ::GetLastError();
+            // The writing end of a pipe closed: that is its end.
+            return code == ERROR_BROKEN_PIPE ? 0 : code;
+        }
+        if (n == 0) return 0;
+        if (bytes.size() + n > limit) {
+            tooLarge = true;
+            return 0;
+        }
+        bytes.append(buffer.data(), n);
+    }
+}
+
 uint32_t ProbePath(std::u16string_view path, bool& missing) {
     missing = false;
     const std::u16string osPath = LongPathForm(path);
