@@ -34,6 +34,8 @@ inline constexpr uint32_t ID_VIEW_EXPAND_ALL = 32811;
 inline constexpr uint32_t ID_TASK_STOP = 32786;
 inline constexpr uint32_t ID_TASK_RELOCATE = 32796;
 inline constexpr uint32_t ID_TASK_VERIFY_ALL = 32804;
+// The next row whose file is wrong (after a verification) or failed.
+inline constexpr uint32_t ID_EDIT_NEXT_PROBLEM = 32815;
 
 // The list view's context menu.
 inline constexpr uint32_t ID_ITEM_PROPERTIES = 32776;

@@ -10,6 +10,7 @@
 #include "desktop/item_texts.h"
 #include "document/quorvia_doc.h"
 #include "document/quorvia_item.h"
+#include "document/verify_summary.h"
 #include "engines/hash_catalog.h"
 #include "engines/hash_object.h"
 
@@ -137,6 +138,9 @@ bool CQmFileList::OnCommand(uint32_t id) {
         return true;
     case ID_EDIT_REPEAT:
         FindNextCommand();
+        return true;
+    case ID_EDIT_NEXT_PROBLEM:
+        NextProblem();
         return true;
     case ID_ITEM_OPEN:
     case ID_ITEM_BROWSE:
@@ -403,6 +407,35 @@ size_t CQmFileList::RemoveItems(std::span<CQmQuorviaItem* const> items) {
     const size_t removed = doc_.RemoveItems(doomed);
     cursor_ -= std::min(before, cursor_);
     return removed;
+}
+
+// --- The next problem --------------------------------------------------------------
+
+// From the first selected row on (from the top without one) to the next row
+// whose file is wrong or failed, wrapping round once; the selected row itself
+// comes last, so it is found again only when it is the one problem.
+void CQmFileList::NextProblem() {
+    const std::vector<CQmQuorviaItem*> rows = model_.ItemsInRowOrder();
+    // Without a selection the search begins at the first row.
+    size_t start = rows.empty() ? 0 : rows.size() - 1;
+    if (model_.GetSelectedRowCount() > 0) {
+        for (size_t row = 0; row < rows.size(); ++row) {
+            if (model_.IsRowSelected(rows[row])) {
+                start = row;
+                break;
+            }
+        }
+    }
+    for (size_t step = 1; step <= rows.size(); ++step) {
+        CQmQuorviaItem* item = rows[(start + step) % rows.size()];
+        if (!IsProblemItem(doc_, *item)) continue;
+        QmListRow row;
+        if (model_.FindRow(item, row)) model_.SetFolded(row.group, false);
+        model_.SelectOnly(item);
+        host_.ScrollToItem(item);
+        return;
+    }
+    ShowMessage(Owner(), MB_ICONINFORMATION, kNoProblemText);
 }
 
 // --- Find ------------------------------------------------------------------------

@@ -122,8 +122,8 @@ public:
     // Drops every row at once and stops both ticks.
     void Clear() override;
     size_t GetItemCount() const override { return model_.GetFileCount(); }
-    // Select all, collapse all, expand all, find, find next and the item
-    // commands.
+    // Select all, collapse all, expand all, find, find next, the next
+    // problem and the item commands.
     bool OnCommand(uint32_t id) override;
 
     // --- The ticks, as their timers fire.
@@ -176,6 +176,7 @@ private:
     void RemoveSelected();
     void FindCommand();
     void FindNextCommand();
+    void NextProblem();
     void SearchNext();
     QmWindow Owner() { return host_.GetListWindow(); }
 

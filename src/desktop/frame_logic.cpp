@@ -13,6 +13,7 @@
 #include "common/user_prompts.h"
 #include "document/quorvia_doc.h"
 #include "document/task_texts.h"
+#include "document/verify_summary.h"
 #include "engines/hash_object.h"
 
 namespace qm {
@@ -224,7 +225,11 @@ void CQmFrameLogic::OnHashDone() {
     host_.StopProgressTimer();
     host_.SetTaskbarProgressState(kTaskbarNoProgress);
     list_.EndHashUpdates();
-    host_.SetPaneText(kPaneProgress, FormatCompletionSummary(ElapsedSinceStart(), runner_.GetProcessedBytes()));
+    std::u16string summary = FormatCompletionSummary(ElapsedSinceStart(), runner_.GetProcessedBytes());
+    // After a verification what the user wants to know first is how many
+    // files are wrong.
+    if (GetQuorviaDoc().IsVerifyMode()) summary += u"，" + FormatVerifyCounts(CountVerifyResults(GetQuorviaDoc()));
+    host_.SetPaneText(kPaneProgress, summary);
     UpdateTitleAndCommands();
     host_.BringToFront();
     host_.PlayCompletionSound();
@@ -352,6 +357,10 @@ bool CQmFrameLogic::OpenHashFile(const std::u16string* path, bool reportErrors) 
     host_.SetPaneText(kPaneProgress, {});
     UpdateTotals();
     UpdateTitleAndCommands();
+    // Lines no reader could parse cost only themselves; the user learns
+    // which they were.
+    const std::u16string unreadable = FormatUnreadableLinesText(GetQuorviaDoc().GetUnreadableLines());
+    if (!unreadable.empty()) ShowMessage(Owner(), MB_ICONWARNING, unreadable);
     return true;
 }
 

@@ -5,6 +5,8 @@
 #include <array>
 
 #include "desktop/command_ids.h"
+#include "document/task_texts.h"
+#include "document/verify_summary.h"
 #include "version.h"
 
 namespace qm {
@@ -28,6 +30,7 @@ constexpr QmMenuItem kEditItems[] = {
     {{}, 0},
     {u"全选(&A)\tCtrl+A", ID_EDIT_SELECT_ALL},
     {u"检查所有文件", ID_TASK_VERIFY_ALL},
+    {u"下一个问题\tF8", ID_EDIT_NEXT_PROBLEM},
 };
 
 constexpr QmMenuItem kViewItems[] = {
@@ -94,6 +97,7 @@ constexpr QmAccelerator kAccelerators[] = {
     {0, kVkF6, ID_NEXT_PANE},
     {kAccelShift, kVkF6, ID_PREV_PANE},
     {kAccelCtrl, 'A', ID_EDIT_SELECT_ALL},
+    {0, kVkF8, ID_EDIT_NEXT_PROBLEM},
 };
 
 struct CommandString {
@@ -107,6 +111,7 @@ constexpr CommandString kCommandStrings[] = {
     {ID_TASK_STOP, u"停止计算任务\n停止计算任务"},
     {ID_TASK_RELOCATE, u"重定位文件目录\n重定位文件目录"},
     {ID_TASK_VERIFY_ALL, u"验证所有文件校验信息\n检查所有文件"},
+    {ID_EDIT_NEXT_PROBLEM, u"选中下一个不一致或失败的文件"},
     {ID_FILE_NEW, u"新建文件哈希\n新建文件哈希"},
     {ID_FILE_OPEN, u"打开原有哈希文件\n打开原有哈希文件"},
     {ID_FILE_SAVE, u"保存哈希文件\t保存哈希文件"},
@@ -160,6 +165,16 @@ std::u16string_view GetCommandTooltip(uint32_t id) {
 std::span<const uint32_t> GetCommandStateRows() { return kCommandStateRows; }
 
 std::span<const QmItemMenuEntry> GetItemMenu() { return kItemMenu; }
+
+std::u16string GetLongestProgressText() {
+    constexpr uint64_t kLongTaskMs = (23 * 3600 + 59 * 60 + 59) * 1000ull;
+    const std::u16string hashing = FormatProgressText(true, kLongTaskMs, 999ull << 20);
+    const std::u16string verified = FormatCompletionSummary(kLongTaskMs, 999ull << 20) + u"，" +
+                                    FormatVerifyCounts({999'999, 99'999, 99'999});
+    return hashing.size() > verified.size() ? hashing : verified;
+}
+
+std::u16string GetLongestTotalsText() { return FormatTotalsText(999'999, 999ull << 40); }
 
 std::u16string GetAboutText() {
     return std::u16string(QM_PRODUCT_NAME_U16) + u" V" + QM_VERSION_TEXT_U16 + u"\n\n" + kRightsNotice;

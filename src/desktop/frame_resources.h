@@ -57,6 +57,7 @@ inline constexpr uint32_t kVkInsert = 0x2D;
 inline constexpr uint32_t kVkDelete = 0x2E;
 inline constexpr uint32_t kVkF3 = 0x72;
 inline constexpr uint32_t kVkF6 = 0x75;
+inline constexpr uint32_t kVkF8 = 0x77;
 
 struct QmAccelerator {
     uint32_t modifiers = 0;  // kAccelCtrl | kAccelShift
@@ -87,6 +88,12 @@ struct QmItemMenuEntry {
 };
 inline constexpr std::u16string_view kCopySubmenuText = u"复制";
 std::span<const QmItemMenuEntry> GetItemMenu();
+
+// The longest texts the progress and the totals panes show in ordinary use
+// (a task of hours at three-digit speed and the counts of a verification;
+// a million files and terabytes): what the panes are made wide enough for.
+std::u16string GetLongestProgressText();
+std::u16string GetLongestTotalsText();
 
 // The About box's text: the product with its version, an empty line, the
 // rights notice; lines separated by "\n".

@@ -64,6 +64,7 @@
 #include "common/os/path_rules.h"
 #include "document/row_order.h"
 #include "document/row_sort_keys.h"
+#include "document/verify_summary.h"
 
 namespace qm {
 
@@ -73,7 +74,6 @@ class CQmQuorviaItem;
 inline constexpr int kListColumnCount = 5;
 // What the verification column shows before the new digest of a changed file.
 inline constexpr std::u16string_view kNewHashText = u"新文件HASH值:";
-inline constexpr std::u16string_view kVerifiedText = u"文件检查正确";
 inline constexpr std::u16string_view kReadingText = u"正在计算中...";
 
 // The columns' titles (column 3's until a task names its algorithm) and

@@ -117,6 +117,7 @@ QKeySequence ToKeySequence(const QmAccelerator& accelerator) {
         case kVkDelete: key = Qt::Key_Delete; break;
         case kVkF3: key = Qt::Key_F3; break;
         case kVkF6: key = Qt::Key_F6; break;
+        case kVkF8: key = Qt::Key_F8; break;
         default: return {};
         }
     }
@@ -287,14 +288,9 @@ void CMainFrame::BuildStatusBar() {
     bar->setAccessibleName(QStringLiteral("状态栏"));
     bar->setSizeGripEnabled(true);
     if (auto* grip = bar->findChild<QSizeGrip*>()) grip->setAccessibleName(QStringLiteral("调整窗口大小"));
-    // The longest texts in ordinary use: a task of hours at three-digit
-    // speed, a list of a million files and terabytes.
-    constexpr uint64_t kLongTaskMs = (23 * 3600 + 59 * 60 + 59) * 1000ull;
     panes_[kPaneDefault] = new CQmPaneLabel(0, {}, bar);
-    panes_[kPaneProgress] = new CQmPaneLabel(
-        kProgressPaneWidth, ToQString(FormatProgressText(true, kLongTaskMs, 999ull << 20)), bar);
-    panes_[kPaneTotals] =
-        new CQmPaneLabel(kTotalsPaneWidth, ToQString(FormatTotalsText(999'999, 999ull << 40)), bar);
+    panes_[kPaneProgress] = new CQmPaneLabel(kProgressPaneWidth, ToQString(GetLongestProgressText()), bar);
+    panes_[kPaneTotals] = new CQmPaneLabel(kTotalsPaneWidth, ToQString(GetLongestTotalsText()), bar);
     for (int pane = 0; pane < 3; ++pane) {
         panes_[pane]->setAccessibleName(ToQString(kPaneNames[pane]));
         panes_[pane]->setAccessibleDescription(ToQString(kPaneNames[pane]));

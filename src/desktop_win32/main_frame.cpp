@@ -103,8 +103,7 @@ void CMainFrame::CreateStatusBar() {
 }
 
 // Panes 1 and 2 keep their widths at the right, and no less than their
-// longest texts need in the bar's font (a task of hours at three-digit
-// speed; a million files and terabytes), so nothing is cut off at any
+// longest texts need in the bar's font, so nothing is cut off at any
 // resolution; pane 0 takes what is left.
 void CMainFrame::SetPaneWidths() {
     if (!statusBar_) return;
@@ -114,9 +113,7 @@ void CMainFrame::SetPaneWidths() {
     const HDC dc = GetDC(statusBar_);
     if (dc) {
         const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(statusBar_, WM_GETFONT, 0, 0)));
-        constexpr uint64_t kLongTaskMs = (23 * 3600 + 59 * 60 + 59) * 1000ull;
-        const std::u16string longest[2] = {FormatProgressText(true, kLongTaskMs, 999ull << 20) + u"  ",
-                                           FormatTotalsText(999'999, 999ull << 40) + u"  "};
+        const std::u16string longest[2] = {GetLongestProgressText() + u"  ", GetLongestTotalsText() + u"  "};
         for (int i = 0; i < 2; ++i) {
             SIZE size{};
             GetTextExtentPoint32W(dc, Wide(longest[i]), static_cast<int>(longest[i].size()), &size);

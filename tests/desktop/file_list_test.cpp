@@ -16,6 +16,7 @@
 #include "desktop/fake_prompts.h"
 #include "document/quorvia_doc.h"
 #include "document/quorvia_item.h"
+#include "document/verify_summary.h"
 #include "engines/hash_object.h"
 #include "engines/register_engines.h"
 
@@ -417,6 +418,49 @@ TEST_F(FileListTest, TheItemMenuFollowsTheSelectionTheAlgorithmAndTheTask) {
     EXPECT_TRUE(prompts_.boxes.empty());
     EXPECT_EQ(Doc().GetItemCount(), 2u);
     EXPECT_TRUE(host_.frameCommands.empty());
+}
+
+// F8 goes from the selected row to the next file that is wrong or failed,
+// folded groups included, wrapping round; with none it says so.
+TEST_F(FileListTest, NextProblemFindsWrongAndFailedFilesInRowOrder) {
+    CQmQuorviaItem* ok = Add(u"/p/a-ok");
+    CQmQuorviaItem* failed = Add(u"/p/b-failed");
+    CQmQuorviaItem* changed = Add(u"/q/c-changed");
+    ShowAll();
+    list_.OnCommand(ID_EDIT_NEXT_PROBLEM);
+    EXPECT_EQ(prompts_.boxes.size(), 1u) << "nothing is finished, so nothing is a problem";
+    EXPECT_EQ(prompts_.boxes.back().text, kNoProblemText);
+
+    Finish(ok, 1);
+    Finish(changed, 2);
+    failed->SetError(u"读取失败");
+    failed->SetProcessed(true);
+    list_.EndHashUpdates();
+    list_.OnCommand(ID_EDIT_NEXT_PROBLEM);
+    EXPECT_EQ(Model().GetSelectedItems(), (std::vector<CQmQuorviaItem*>{failed})) << "outside a verification: failed";
+    list_.OnCommand(ID_EDIT_NEXT_PROBLEM);
+    EXPECT_EQ(Model().GetSelectedItems(), (std::vector<CQmQuorviaItem*>{failed})) << "the only one, found again";
+
+    // A verification in which c changed: b failed again, c is wrong.
+    Doc().ResetItemStates();
+    Doc().ClearItemErrors();
+    Doc().SetVerifyMode(true);
+    Doc().SelectAll(true, true);
+    failed->SetSelected(true);
+    list_.BeginHashUpdates();
+    Finish(ok, 1);
+    Finish(changed, 9);
+    failed->SetError(u"读取失败");
+    failed->SetProcessed(true);
+    list_.EndHashUpdates();
+    list_.OnCommand(ID_VIEW_COLLAPSE_ALL);
+    list_.OnCommand(ID_EDIT_NEXT_PROBLEM);
+    EXPECT_EQ(Model().GetSelectedItems(), (std::vector<CQmQuorviaItem*>{changed}));
+    EXPECT_FALSE(Model().IsFolded(1)) << "the problem's group opens";
+    EXPECT_EQ(host_.scrolledTo.back(), changed);
+    list_.OnCommand(ID_EDIT_NEXT_PROBLEM);
+    EXPECT_EQ(Model().GetSelectedItems(), (std::vector<CQmQuorviaItem*>{failed})) << "from the last row to the first";
+    EXPECT_EQ(prompts_.boxes.size(), 1u);
 }
 
 // F3 before any search opens the dialog; a search runs over every row in

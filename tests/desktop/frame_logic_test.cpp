@@ -20,6 +20,7 @@
 #include "document/quorvia_doc.h"
 #include "document/quorvia_item.h"
 #include "document/task_texts.h"
+#include "document/verify_summary.h"
 #include "engines/hash_object.h"
 #include "engines/register_engines.h"
 #include "desktop/fake_frame_host.h"
@@ -377,6 +378,34 @@ TEST_F(FrameLogicTest, SaveQuestionAndLoadErrorBoxes) {
     EXPECT_FALSE(prompts.boxes[2].text.empty());
     EXPECT_EQ(prompts.waitCursorDepth, 0);
     EXPECT_GT(prompts.waitCursorShown, 0);
+}
+
+// A list with lines no reader parses opens with the rest, names those lines
+// in one box, and after a verification pane 1 says how many files are
+// wrong, the unreadable lines counted as failed.
+TEST_F(FrameLogicTest, UnreadableLinesAreNamedAndCountedAfterTheVerification) {
+    Create();
+    dir.Write("d/same", "same");
+    dir.Write("d/other", "before");
+    const fs::path list = dir.Write("d.sha1",
+                                    "51DE2B835BD35A67EB32DBCD3D77D4B96E5AA39D  d/other\n"
+                                    "not a line of any list\n"
+                                    "FF3390557335BA88D37755E41514BEB03BC499EC  d/same\n"
+                                    "also broken\n");
+    dir.Write("d/other", "after");
+    const std::u16string path = U(list);
+    ASSERT_TRUE(logic->OpenHashFile(&path, true));
+    EXPECT_EQ(host.viewRows, 2u);
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_EQ(prompts.boxes[0].flags, MB_ICONWARNING);
+    EXPECT_EQ(prompts.boxes[0].text, FormatUnreadableLinesText(GetQuorviaDoc().GetUnreadableLines()));
+    EXPECT_NE(prompts.boxes[0].text.find(u"第 2 行"), std::u16string::npos);
+
+    logic->OnCommand(ID_TASK_VERIFY_ALL);
+    RunToEnd();
+    const std::u16string& summary = host.panes[kPaneProgress];
+    EXPECT_TRUE(summary.starts_with(u"耗时：")) << Utf16ToUtf8(summary);
+    EXPECT_TRUE(summary.ends_with(u"，检查结果：正确 1 个，不一致 1 个，失败 2 个")) << Utf16ToUtf8(summary);
 }
 
 // --- open and save --------------------------------------------------------

@@ -25,6 +25,7 @@
 #include "common/app_info.h"
 #include "document/quorvia_doc.h"
 #include "document/task_texts.h"
+#include "document/verify_summary.h"
 #include "engines/register_engines.h"
 #include "desktop_qt/about_dlg.h"
 #include "desktop_qt/gui_resources.h"
@@ -39,7 +40,9 @@ const bool kScaled = [] { return setenv("QT_SCALE_FACTOR", "2", 1) == 0; }();
 QString Q(const std::u16string& text) { return QString::fromStdU16String(text); }
 
 // The longest texts the panes show in ordinary use.
-const std::u16string kLongProgress = FormatProgressText(true, (23 * 3600 + 59 * 60 + 59) * 1000ull, 999ull << 20);
+// The longest progress pane text: a verification of hours, with its counts.
+const std::u16string kLongProgress = FormatCompletionSummary((23 * 3600 + 59 * 60 + 59) * 1000ull, 999ull << 20) +
+                                     u"，" + FormatVerifyCounts({999'999, 99'999, 99'999});
 const std::u16string kLongTotals = FormatTotalsText(999'999, 999ull << 40);
 
 // `icon` drawn at `logical` size on a screen of ratio 2 comes from a source

@@ -196,7 +196,7 @@ TEST_F(MainFrameTest, MenuToolbarAndStatusBarAsBuilt) {
     const QStringList expectedMenu = {
         "文件(&F)",    "新建(&N)|Ctrl+N", "打开(&O)...|Ctrl+O", "保存(&S)|Ctrl+S", "另存为(&A)...|", "-",
         "退出(&X)|",   "编辑(&E)",        "查找(&F)|Ctrl+F",    "查找下一个|F3",   "-",              "全选(&A)|Ctrl+A",
-        "检查所有文件|", "查看(&V)",        "工具栏(&T)|",        "状态栏(&S)|",     "-",              "折叠所有目录|",
+        "检查所有文件|", "下一个问题|F8", "查看(&V)",        "工具栏(&T)|",        "状态栏(&S)|",     "-",              "折叠所有目录|",
         "展开所有目录|", "-",               "始终在前|",          "帮助(&H)",        "关于(&A)|",
     };
     EXPECT_EQ(shown, expectedMenu);

@@ -109,8 +109,6 @@ void Finish(CQmQuorviaItem* item, uint8_t first) {
     item->SetUpdated(true);
 }
 
-QString HashText(uint8_t first) { return QString("%1").arg(first, 2, 16, QChar('0')).toUpper() + QString(30, '0'); }
-
 TEST_F(ViewTest, ColumnsSelectionAndIconsAsCreated) {
     const QHeaderView* header = view_->header();
     const char16_t* titles[] = {u"文件名", u"大小", u"修改日期", u"文件HASH", u"文件验证信息"};
