@@ -60,9 +60,18 @@ build-win/build.ninja: | deps
 build-windows: deps build-win/build.ninja
 	cmake --build build-win -j $(JOBS)
 
-build-win/wine/system.reg: | build-win/build.ninja
+# The prefix: made once per build directory, headless (Wine's null display
+# driver, so the window tests make real windows without any X server),
+# silent (no sound driver) and without the crash dialog that would hold a
+# crashed test program open.
+WINE_PREFIX := build-win/wine/.quorvia-prefix
+$(WINE_PREFIX): | build-win/build.ninja
 	$(WINE_ENV) wineboot -i
+	$(WINE_ENV) wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+	$(WINE_ENV) wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d '' /f
+	$(WINE_ENV) wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
 	$(WINE_ENV) wineserver -w
+	touch $@
 
 # A test that fails is run once more: under Wine a test program started
 # while another one's Wine server was going down could fail to start at all
@@ -73,7 +82,7 @@ build-win/wine/system.reg: | build-win/build.ninja
 # root, is the full disk of the whole-file tests (mounting needs root; without
 # it that one case is skipped).
 SMALL_VOLUME := $(CURDIR)/build-win/small-volume
-test-windows: build build-windows build-win/wine/system.reg
+test-windows: build build-windows $(WINE_PREFIX)
 	@mkdir -p $(SMALL_VOLUME)
 	@set -e; volume=; \
 	if mount -t tmpfs -o size=64k quorvia-small-volume $(SMALL_VOLUME) 2>/dev/null; then \
@@ -83,18 +92,19 @@ test-windows: build build-windows build-win/wine/system.reg
 	  ctest --output-on-failure -j $(JOBS) --repeat until-pass:2
 	$(WINE_ENV) tests/cli/cross_platform_lists.sh build/bin/quorvia-cli build-win/bin/quorvia-cli.exe
 
-# quorvia-cli-VERSION-win64.zip in build-win: the program, stripped, and a
-# short README in Chinese (UTF-8 with a byte-order mark, CR LF line ends, as
-# Windows editors expect).
-DIST_WIN := build-win/quorvia-cli-$(VERSION)-win64.zip
+# quorvia-VERSION-win64.zip in build-win: the desktop program and the
+# command-line one, stripped, and a short README in Chinese (UTF-8 with a
+# byte-order mark, CR LF line ends, as Windows editors expect).
+DIST_WIN := build-win/quorvia-$(VERSION)-win64.zip
 dist-windows: deps build-win/build.ninja
-	cmake --build build-win -j $(JOBS) --target quorvia-cli
+	cmake --build build-win -j $(JOBS) --target quorvia-cli quorvia
 	rm -rf build-win/dist $(DIST_WIN)
 	mkdir -p build-win/dist
+	x86_64-w64-mingw32-strip -o build-win/dist/quorvia.exe build-win/bin/quorvia.exe
 	x86_64-w64-mingw32-strip -o build-win/dist/quorvia-cli.exe build-win/bin/quorvia-cli.exe
 	{ printf '\357\273\277'; sed -e 's/@VERSION@/$(VERSION)/' -e 's/$$/\r/' res/windows/README.txt; } \
 	  > build-win/dist/README.txt
-	cd build-win/dist && TZ=UTC zip -X -q ../$(notdir $(DIST_WIN)) quorvia-cli.exe README.txt
+	cd build-win/dist && TZ=UTC zip -X -q ../$(notdir $(DIST_WIN)) quorvia.exe quorvia-cli.exe README.txt
 	@echo "$(DIST_WIN)"
 
 # The desktop program, and the command-line one, with ARGS.
