@@ -68,44 +68,9 @@ die() {
 # --- the sample tree -------------------------------------------------------
 
 TREE=$WORK/样例
-# The same bytes on every run (AES in counter mode over zeros, keyed by the
-# seed), so the hashes in the pictures do not change between runs.
-make_file() {
-    local path=$1 bytes=$2 seed=$3
-    mkdir -p "$(dirname "$path")"
-    head -c "$bytes" /dev/zero |
-        openssl enc -aes-128-ctr -nosalt -K "$(printf '%032x' "$seed")" -iv "$(printf %032d 0)" 2>/dev/null >"$path"
-}
-make_file "$TREE/文档/说明.txt" 3172 1
-make_file "$TREE/文档/年度报告.pdf" 186420 2
-make_file "$TREE/文档/会议记录.md" 12288 3
-make_file "$TREE/照片/春节.jpg" 2456012 4
-make_file "$TREE/照片/合影.png" 838860 5
-make_file "$TREE/照片/2023/海边.jpg" 1650321 6
-make_file "$TREE/音乐/晨曲.flac" 9437184 7
-mkdir -p "$TREE/镜像"
-
-# The disc image is sparse: it takes no space, yet is read and hashed as a
-# whole. Its size is what quorvia-cli hashes here in about HASH_SECONDS, so
-# the hashing lasts long enough to be seen on a fast machine and not much
-# longer on a slow one.
-probe=$WORK/probe.iso
-truncate -s 256M "$probe"
-start_ns=$(date +%s%N)
-"$CLI" hash -a sha1 "$probe" >/dev/null 2>&1
-elapsed_ms=$((($(date +%s%N) - start_ns) / 1000000))
-rm -f "$probe"
-[ "$elapsed_ms" -gt 0 ] || elapsed_ms=1
-# In steps of 256 MiB, so that runs on one machine mostly agree.
-image_mib=$(((256 * HASH_SECONDS * 1000 / elapsed_ms + 128) / 256 * 256))
-[ "$image_mib" -ge 256 ] || image_mib=256
-truncate -s "${image_mib}M" "$TREE/镜像/系统安装盘.iso"
-say "256 MiB hashed in ${elapsed_ms} ms; the disc image has ${image_mib} MiB"
-
-# Fixed dates, so the date column reads the same on every run.
-find "$TREE" -type f -exec touch -d '2024-05-18 09:30:00' {} +
-touch -d '2024-02-10 20:15:00' "$TREE/照片/春节.jpg"
-touch -d '2023-08-02 16:42:00' "$TREE/照片/2023/海边.jpg"
+# shellcheck source=scripts/sample_tree.sh
+. "$ROOT/scripts/sample_tree.sh"
+make_sample_tree "$TREE" "$CLI" "$HASH_SECONDS"
 
 # --- the session -----------------------------------------------------------
 

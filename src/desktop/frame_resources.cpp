@@ -169,8 +169,9 @@ std::span<const QmItemMenuEntry> GetItemMenu() { return kItemMenu; }
 std::u16string GetLongestProgressText() {
     constexpr uint64_t kLongTaskMs = (23 * 3600 + 59 * 60 + 59) * 1000ull;
     const std::u16string hashing = FormatProgressText(true, kLongTaskMs, 999ull << 20);
-    const std::u16string verified = FormatCompletionSummary(kLongTaskMs, 999ull << 20) + u"，" +
-                                    FormatVerifyCounts({999'999, 99'999, 99'999});
+    constexpr uint64_t kLongCheckMs = (59 * 60 + 59) * 1000ull;
+    const std::u16string verified = FormatCompletionSummary(kLongCheckMs, 999ull << 20) + u"，" +
+                                    FormatVerifyCounts({99'999, 999, 999});
     return hashing.size() > verified.size() ? hashing : verified;
 }
 

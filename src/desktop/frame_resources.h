@@ -90,8 +90,9 @@ inline constexpr std::u16string_view kCopySubmenuText = u"复制";
 std::span<const QmItemMenuEntry> GetItemMenu();
 
 // The longest texts the progress and the totals panes show in ordinary use
-// (a task of hours at three-digit speed and the counts of a verification;
-// a million files and terabytes): what the panes are made wide enough for.
+// (a task of hours at three-digit speed, and an hour's verification of a
+// hundred thousand files with its counts; a million files and terabytes):
+// what the panes are made wide enough for.
 std::u16string GetLongestProgressText();
 std::u16string GetLongestTotalsText();
 

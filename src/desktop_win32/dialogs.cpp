@@ -73,7 +73,6 @@ INT_PTR CALLBACK CQmNewTaskDlg::DialogProc(HWND hwnd, UINT message, WPARAM wPara
 }
 
 void CQmNewTaskDlg::OnInit() {
-    CentreOverOwner(hwnd_, GetWindow(hwnd_, GW_OWNER));
     list_ = GetDlgItem(hwnd_, IDC_PATH_LIST);
     SetWindowTheme(list_, L"Explorer", nullptr);
     const DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER;
@@ -108,6 +107,20 @@ void CQmNewTaskDlg::OnInit() {
     grip_ = CreateWindowExW(0, L"SCROLLBAR", L"", WS_CHILD | WS_VISIBLE | SBS_SIZEGRIP | SBS_SIZEBOXBOTTOMRIGHTALIGN,
                             client.right - grip, client.bottom - grip, grip, grip, hwnd_, nullptr,
                             GetModuleHandleW(nullptr), nullptr);
+
+    // On a small screen (or at a large scale) the dialog is no larger than
+    // the work area, and that size is then its smallest.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor);
+    const LONG areaWidth = monitor.rcWork.right - monitor.rcWork.left;
+    const LONG areaHeight = monitor.rcWork.bottom - monitor.rcWork.top;
+    if (initialSize_.cx > areaWidth || initialSize_.cy > areaHeight) {
+        initialSize_ = {std::min(initialSize_.cx, areaWidth), std::min(initialSize_.cy, areaHeight)};
+        SetWindowPos(hwnd_, nullptr, 0, 0, initialSize_.cx, initialSize_.cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    CentreOverOwner(hwnd_, GetWindow(hwnd_, GW_OWNER));
 }
 
 void CQmNewTaskDlg::Layout(int width, int height) {

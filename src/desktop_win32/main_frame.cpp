@@ -137,10 +137,12 @@ void CMainFrame::CreateToolbar() {
     if (!toolbar_) return;
     SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
 
-    // The images: the strip of bitmap 3, eight images of 16 x 15 with alpha.
-    toolbarImages_.Reset(ImageList_Create(16, 15, ILC_COLOR32 | ILC_MASK, 10, 5));
-    const UniqueBitmap strip(static_cast<HBITMAP>(
-        LoadImageW(instance, MAKEINTRESOURCEW(IDB_TOOLBAR), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    // The images: the strip of bitmap 3, eight images of 16 x 15 with alpha;
+    // on a screen of 150 % and more the same drawn at twice the size.
+    const bool large = ScalePixels(16) >= 24;
+    toolbarImages_.Reset(ImageList_Create(large ? 32 : 16, large ? 30 : 15, ILC_COLOR32 | ILC_MASK, 10, 5));
+    const UniqueBitmap strip(static_cast<HBITMAP>(LoadImageW(
+        instance, MAKEINTRESOURCEW(large ? IDB_TOOLBAR_LARGE : IDB_TOOLBAR), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (strip) ImageList_Add(toolbarImages_.Get(), strip.Get(), nullptr);
     const auto previous = reinterpret_cast<HIMAGELIST>(
         SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbarImages_.Get())));
@@ -238,8 +240,14 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
         if (view_.GetHwnd()) SetFocus(view_.GetHwnd());
         return 0;
-    case WM_ERASEBKGND:
+    case WM_ERASEBKGND: {
+        // The bars and the list cover the frame; what shows through is the
+        // toolbar's background, which a themed toolbar asks its parent for.
+        RECT client{};
+        GetClientRect(GetHwnd(), &client);
+        FillRect(reinterpret_cast<HDC>(wParam), &client, GetSysColorBrush(COLOR_BTNFACE));
         return 1;
+    }
     case WM_NOTIFY:
         return OnNotify(reinterpret_cast<NMHDR*>(lParam));
     default:

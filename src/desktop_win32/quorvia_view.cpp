@@ -214,7 +214,7 @@ void CQuorviaView::DrawHeaderRow(HDC dc, int index, const QmListRow& row, UINT s
     const std::u16string& text = list_.GetModel().GetGroupDirectory(row.group);
     const HGDIOBJ oldFont = SelectObject(dc, headerFont_ ? headerFont_.Get() : GetStockObject(DEFAULT_GUI_FONT));
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(COLOR_HOTLIGHT));
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     RECT textRect{x, bounds.top, bounds.right - ScalePixels(8), bounds.bottom};
     RECT measured = textRect;
     DrawTextW(dc, Wide(text), static_cast<int>(text.size()), &measured,

@@ -7,6 +7,8 @@
 #define IDR_MAINFRAME 128
 // The toolbar's eight images.
 #define IDB_TOOLBAR 3
+// The same at twice the size, for screens of 150 % and more.
+#define IDB_TOOLBAR_LARGE 4
 // The file list's context menu, and the completion sound.
 #define IDR_ITEM_MENU 203
 #define IDR_COMPLETE_SOUND 203

@@ -40,9 +40,9 @@ const bool kScaled = [] { return setenv("QT_SCALE_FACTOR", "2", 1) == 0; }();
 QString Q(const std::u16string& text) { return QString::fromStdU16String(text); }
 
 // The longest texts the panes show in ordinary use.
-// The longest progress pane text: a verification of hours, with its counts.
-const std::u16string kLongProgress = FormatCompletionSummary((23 * 3600 + 59 * 60 + 59) * 1000ull, 999ull << 20) +
-                                     u"，" + FormatVerifyCounts({999'999, 99'999, 99'999});
+// The longest progress pane text: an hour's verification, with its counts.
+const std::u16string kLongProgress = FormatCompletionSummary((59 * 60 + 59) * 1000ull, 999ull << 20) + u"，" +
+                                     FormatVerifyCounts({99'999, 999, 999});
 const std::u16string kLongTotals = FormatTotalsText(999'999, 999ull << 40);
 
 // `icon` drawn at `logical` size on a screen of ratio 2 comes from a source
