@@ -31,6 +31,10 @@ UINT SelectionSyncMessage() {
     static const UINT message = RegisterWindowMessageW(L"Quorvia.ListSelectionSync");
     return message;
 }
+UINT CountSyncMessage() {
+    static const UINT message = RegisterWindowMessageW(L"Quorvia.ListCountSync");
+    return message;
+}
 
 void CopyText(const std::u16string& text, LVITEMW& item) {
     if (!item.pszText || item.cchTextMax <= 0) return;
@@ -283,8 +287,12 @@ void CQuorviaView::OnStateRangeChanged(const NMLVODSTATECHANGE* change) {
 void CQuorviaView::ApplySelection() {
     selectionSyncPending_ = false;
     if (!GetHwnd()) return;
+    if (countDirty_) SyncCount();
     const CQmListModel& model = list_.GetModel();
     applyingSelection_ = true;
+    // Some controls invalidate every row whose state changes, one at a
+    // time; with drawing off the whole list is drawn again once instead.
+    SendMessageW(GetHwnd(), WM_SETREDRAW, FALSE, 0);
     const size_t selected = model.GetSelectedRowCount();
     if (selected > 0 && selected == model.GetFileCount()) {
         // Everything: one message, then the headers taken out again.
@@ -302,13 +310,17 @@ void CQuorviaView::ApplySelection() {
             }
         }
     }
+    SendMessageW(GetHwnd(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(GetHwnd(), nullptr, FALSE);
     applyingSelection_ = false;
 }
 
 void CQuorviaView::ScheduleSelectionSync() {
     if (selectionSyncPending_ || !GetHwnd()) return;
-    // Rows moved: the many changes of a tick end in one sync.
-    if (list_.GetModel().GetSelectedRowCount() == 0 && SendMessageW(GetHwnd(), LVM_GETSELECTEDCOUNT, 0, 0) == 0) return;
+    // Rows moved: the many changes of a tick end in one sync. Without a
+    // selection there is nothing to move (the control's follows the model's
+    // at every sync).
+    if (list_.GetModel().GetSelectedRowCount() == 0) return;
     selectionSyncPending_ = true;
     PostMessageW(GetHwnd(), SelectionSyncMessage(), 0, 0);
 }
@@ -402,6 +414,9 @@ void CQuorviaView::ShowContextMenu(LPARAM lParam) {
 }
 
 LRESULT CQuorviaView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    // Whatever asks the control anything sees the model's rows.
+    if (countDirty_) SyncCount();
+    if (message == CountSyncMessage()) return 0;
     if (message == kReflectedNotify) return OnReflectedNotify(reinterpret_cast<NMHDR*>(lParam));
     if (message == SliceMessage()) {
         if (slicePending_) {
@@ -455,8 +470,18 @@ LRESULT CQuorviaView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
 // --- The model's changes ------------------------------------------------------
 
 void CQuorviaView::SyncCount() {
+    countDirty_ = false;
     if (!GetHwnd()) return;
     SendMessageW(GetHwnd(), LVM_SETITEMCOUNT, list_.GetModel().GetFlatRowCount(), LVSICF_NOSCROLL);
+}
+
+// Setting the control's row count is not cheap everywhere, and a tick
+// changes the rows many times: the count is set once, when the control is
+// next asked anything, or by a message of its own at the latest.
+void CQuorviaView::ScheduleCountSync() {
+    if (countDirty_ || !GetHwnd()) return;
+    countDirty_ = true;
+    PostMessageW(GetHwnd(), CountSyncMessage(), 0, 0);
 }
 
 void CQuorviaView::ApplySortArrows() {
@@ -494,14 +519,20 @@ void CQuorviaView::OnListChanged(const QmListChange& change) {
     case QmListChange::RowsInserted:
     case QmListChange::RowsRemoved:
     case QmListChange::FoldChanged:
-        SyncCount();
+        ScheduleCountSync();
         InvalidateRect(GetHwnd(), nullptr, FALSE);
         ScheduleSelectionSync();
         break;
     case QmListChange::CellsChanged: {
+        // Only the rows on screen need drawing again; the others are asked
+        // for their texts when they are scrolled to.
         const size_t first = model.FlatIndexOf({change.group, change.first});
         if (first == CQmListModel::kNoFlatIndex) break;
-        SendMessageW(GetHwnd(), LVM_REDRAWITEMS, first, first + (change.last - change.first));
+        const size_t last = first + (change.last - change.first);
+        const auto top = static_cast<size_t>(SendMessageW(GetHwnd(), LVM_GETTOPINDEX, 0, 0));
+        const auto page = static_cast<size_t>(SendMessageW(GetHwnd(), LVM_GETCOUNTPERPAGE, 0, 0)) + 1;
+        if (last < top || first > top + page) break;
+        SendMessageW(GetHwnd(), LVM_REDRAWITEMS, std::max(first, top), std::min(last, top + page));
         break;
     }
     case QmListChange::LayoutChanged:
@@ -549,7 +580,7 @@ void CQuorviaView::ScrollToItem(const CQmQuorviaItem* item) {
     if (!list_.GetModel().FindRow(item, row)) return;
     const size_t index = list_.GetModel().FlatIndexOf(row);
     if (index == CQmListModel::kNoFlatIndex) return;
-    SyncCount();
+    if (countDirty_) SyncCount();
     SetState(GetHwnd(), static_cast<int>(index), LVIS_FOCUSED, LVIS_FOCUSED);
     SendMessageW(GetHwnd(), LVM_ENSUREVISIBLE, index, FALSE);
 }

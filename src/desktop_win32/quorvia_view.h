@@ -79,6 +79,7 @@ private:
     int FocusedIndex() const;
     // The control's row count, selection and arrows as the model says.
     void SyncCount();
+    void ScheduleCountSync();
     void ApplySelection();
     void ScheduleSelectionSync();
     void ApplySortArrows();
@@ -112,6 +113,7 @@ private:
     UniqueFont headerFont_;
     bool slicePending_ = false;
     bool selectionSyncPending_ = false;
+    bool countDirty_ = false;  // the control's row count is behind the model's
     // Set while the control's selection is being made the model's.
     bool applyingSelection_ = false;
     // The text handed to the control by the last LVN_GETDISPINFOW.
