@@ -76,8 +76,9 @@ protected:
             if (!block) return last;
             last = *block;
             if (block->got > 0) read.append(reinterpret_cast<const char*>(block->data), static_cast<size_t>(block->got));
+            // The block is the helper's again once released.
             readAhead.Release();
-            if (block->got < 0 || block->needsTurn || static_cast<uint64_t>(block->got) < block->want) break;
+            if (last.got < 0 || last.needsTurn || static_cast<uint64_t>(last.got) < last.want) break;
             if (read.size() == content.size()) break;
         }
         return last;
