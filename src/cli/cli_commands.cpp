@@ -315,6 +315,7 @@ int RunHash(const Options& options) {
     EventLoop loop;
     if (!InitEventLoop(loop)) return kExitUsage;
     CQmTaskRunner runner(&loop);
+    runner.SetWorkerCount(options.jobs);
     std::vector<TaskInput> inputs;
     inputs.reserve(check.chosen.size());
     for (const QmChosenPath& chosen : check.chosen) inputs.push_back({chosen.path, chosen.isDirectory});
@@ -481,6 +482,7 @@ int RunVerify(const Options& options) {
     EventLoop loop;
     if (!InitEventLoop(loop)) return kExitUsage;
     CQmTaskRunner runner(&loop);
+    runner.SetWorkerCount(options.jobs);
     const uint64_t startTick = QueryTickCount64();
     if (!runner.StartVerification(true)) {
         PrintLastError();

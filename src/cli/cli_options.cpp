@@ -11,6 +11,51 @@ namespace qm::cli {
 
 namespace {
 
+// An option with a value: "-x VALUE", "-xVALUE", "--long VALUE",
+// "--long=VALUE". 1 when `args[i]` is that option (i then stands on its
+// last argument), 0 when it is another, -1 when its value is missing.
+int TakeValue(std::span<const std::u16string> args, size_t& i, std::u16string_view shortName,
+              std::u16string_view longName, std::u16string& value, std::u16string& error) {
+    const std::u16string_view arg = args[i];
+    std::u16string_view rest;
+    if (arg == shortName || arg == longName) {
+        if (i + 1 >= args.size()) {
+            error = FormatText(u"选项 %s 缺少参数。", ArgumentText(arg));
+            return -1;
+        }
+        rest = args[++i];
+    } else if (arg.size() > shortName.size() && arg.substr(0, shortName.size()) == shortName && arg[1] != u'-') {
+        rest = arg.substr(shortName.size());
+    } else if (arg.size() > longName.size() + 1 && arg.substr(0, longName.size()) == longName &&
+               arg[longName.size()] == u'=') {
+        rest = arg.substr(longName.size() + 1);
+    } else {
+        return 0;
+    }
+    value = rest;
+    return 1;
+}
+
+// -j N / --jobs=N: 1 when taken, 0 when `args[i]` is another option, -1 on
+// a missing or bad value.
+int TakeJobs(std::span<const std::u16string> args, size_t& i, Options& options, std::u16string& error) {
+    std::u16string value;
+    const int taken = TakeValue(args, i, u"-j", u"--jobs", value, error);
+    if (taken <= 0) return taken;
+    uint32_t jobs = 0;
+    bool valid = !value.empty() && value.size() <= 3;
+    for (const char16_t c : value) {
+        valid = valid && c >= u'0' && c <= u'9';
+        if (valid) jobs = jobs * 10 + static_cast<uint32_t>(c - u'0');
+    }
+    if (!valid || jobs == 0 || jobs > kMaxJobs) {
+        error = FormatText(u"无效的并行数：%s（应为 1 到 %u 之间的整数）", ArgumentText(value), kMaxJobs);
+        return -1;
+    }
+    options.jobs = jobs;
+    return 1;
+}
+
 bool ParseHash(std::span<const std::u16string> args, Options& options, std::u16string& error) {
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -23,32 +68,13 @@ bool ParseHash(std::span<const std::u16string> args, Options& options, std::u16s
             optionsEnded = true;
             continue;
         }
-        // An option with a value: "-a NAME", "-aNAME", "--algorithm NAME",
-        // "--algorithm=NAME"; the same for -o / --output.
-        auto takeValue = [&](std::u16string_view shortName, std::u16string_view longName,
-                             std::u16string& value, bool& present) -> int {
-            std::u16string_view rest;
-            if (arg == shortName || arg == longName) {
-                if (i + 1 >= args.size()) {
-                    error = FormatText(u"选项 %s 缺少参数。", ArgumentText(arg));
-                    return -1;
-                }
-                rest = args[++i];
-            } else if (arg.size() > shortName.size() && arg.substr(0, shortName.size()) == shortName &&
-                       arg[1] != u'-') {
-                rest = arg.substr(shortName.size());
-            } else if (arg.size() > longName.size() + 1 && arg.substr(0, longName.size()) == longName &&
-                       arg[longName.size()] == u'=') {
-                rest = arg.substr(longName.size() + 1);
-            } else {
-                return 0;
-            }
-            value = rest;
-            present = true;
-            return 1;
-        };
-        int taken = takeValue(u"-a", u"--algorithm", options.algorithm, options.hasAlgorithm);
-        if (taken == 0) taken = takeValue(u"-o", u"--output", options.output, options.hasOutput);
+        int taken = TakeValue(args, i, u"-a", u"--algorithm", options.algorithm, error);
+        if (taken > 0) options.hasAlgorithm = true;
+        if (taken == 0) {
+            taken = TakeValue(args, i, u"-o", u"--output", options.output, error);
+            if (taken > 0) options.hasOutput = true;
+        }
+        if (taken == 0) taken = TakeJobs(args, i, options, error);
         if (taken < 0) return false;
         if (taken > 0) continue;
         if (arg == u"--format" || arg.substr(0, 9) == u"--format=") {
@@ -135,8 +161,12 @@ bool ParseVerify(std::span<const std::u16string> args, Options& options, std::u1
             options.algorithm = arg.substr(12);
             options.hasAlgorithm = true;
         } else {
-            error = FormatText(u"未知的选项：%s", ArgumentText(arg));
-            return false;
+            const int taken = TakeJobs(args, i, options, error);
+            if (taken < 0) return false;
+            if (taken == 0) {
+                error = FormatText(u"未知的选项：%s", ArgumentText(arg));
+                return false;
+            }
         }
     }
     if (!hasList) {
@@ -191,8 +221,8 @@ bool ParseOptions(std::span<const std::u16string> args, Options& options, std::u
 
 std::u16string UsageText() {
     return u"用法：\n"
-           u"  quorvia-cli hash [-a 算法] [--format=list|sum|bsd|sfv] [--no-recurse] [-o 列表文件] 路径...\n"
-           u"  quorvia-cli verify [-a 算法] [--ignore-missing] 列表文件|-\n"
+           u"  quorvia-cli hash [-a 算法] [--format=list|sum|bsd|sfv] [--no-recurse] [-o 列表文件] [-j 并行数] 路径...\n"
+           u"  quorvia-cli verify [-a 算法] [--ignore-missing] [-j 并行数] 列表文件|-\n"
            u"  quorvia-cli algorithms\n"
            u"  quorvia-cli --help | --version\n";
 }

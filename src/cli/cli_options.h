@@ -1,7 +1,7 @@
 // The command line of quorvia-cli:
 //
-//   quorvia-cli hash [-a NAME] [--format=FORMAT] [--no-recurse] [-o LIST] PATH...
-//   quorvia-cli verify [-a NAME] [--ignore-missing] LIST|-
+//   quorvia-cli hash [-a NAME] [--format=FORMAT] [--no-recurse] [-o LIST] [-j N] PATH...
+//   quorvia-cli verify [-a NAME] [--ignore-missing] [-j N] LIST|-
 //   quorvia-cli algorithms
 //   quorvia-cli --help | --version
 //
@@ -32,7 +32,13 @@ struct Options {
     std::u16string list;
     bool listFromStdin = false;  // the list given as "-"
     bool ignoreMissing = false;
+    // hash and verify: -j N / --jobs=N, files hashed at once; 0 (not given)
+    // for one per core.
+    uint32_t jobs = 0;
 };
+
+// The most -j accepts.
+inline constexpr uint32_t kMaxJobs = 64;
 
 // Parses the arguments after the program's name. On failure returns false with a one-line reason in
 // `error`; the caller prints it with the usage and exits with 2. Options and

@@ -46,8 +46,8 @@ void Event::RemoveWatcher(Semaphore* semaphore) {
     if (it != watchers_.end()) watchers_.erase(it);
 }
 
-Semaphore::Semaphore(uint32_t initialCount, uint32_t maximumCount)
-    : count_(std::min(initialCount, maximumCount)), maximum_(maximumCount) {}
+Semaphore::Semaphore(uint32_t initialCount, uint32_t maximumCount, int spinRounds)
+    : count_(std::min(initialCount, maximumCount)), maximum_(maximumCount), spinRounds_(spinRounds) {}
 
 namespace {
 
@@ -57,19 +57,11 @@ inline void CpuRelax() {
 #endif
 }
 
-// How long a waiter polls before it goes to sleep. Between the reader and
-// the hasher a unit usually arrives within a few microseconds (one small
-// file's open and read); sleeping and being woken costs two system calls
-// and two context switches per buffer, which dominates a run over many
-// small files. A few tens of microseconds of polling is far below what a
-// sleeping wait would cost a busy run and invisible in an idle one.
-constexpr int kSpinRounds = 2000;
-
 }  // namespace
 
 Semaphore::WaitResult Semaphore::Acquire(Event* interrupt) {
     // A free count wins over a set event.
-    for (int round = 0; round < kSpinRounds; ++round) {
+    for (int round = 0; round < spinRounds_; ++round) {
         if (TryAcquire()) return WaitResult::Acquired;
         if (interrupt && interrupt->IsSet()) break;
         CpuRelax();
@@ -101,12 +93,12 @@ bool Semaphore::TryAcquire() {
     return false;
 }
 
-bool Semaphore::Release(uint32_t count) {
+bool Semaphore::Release(uint32_t count, uint32_t wakeAt) {
     uint32_t current = count_.load(std::memory_order_seq_cst);
     do {
         if (count > maximum_ - current) return false;
     } while (!count_.compare_exchange_weak(current, current + count, std::memory_order_seq_cst));
-    if (waiters_.load(std::memory_order_seq_cst) > 0) {
+    if (current + count >= wakeAt && waiters_.load(std::memory_order_seq_cst) > 0) {
         std::lock_guard lock(mutex_);
         cv_.notify_all();
     }

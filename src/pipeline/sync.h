@@ -54,7 +54,17 @@ class Semaphore {
 public:
     enum class WaitResult { Acquired, Interrupted };
 
-    Semaphore(uint32_t initialCount, uint32_t maximumCount);
+    // How long a waiter polls before it goes to sleep. Between the reader
+    // and the hasher a unit usually arrives within a few microseconds (one
+    // small file's open and read); sleeping and being woken costs two system
+    // calls and two context switches per buffer, which dominates a run over
+    // many small files. A few tens of microseconds of polling is far below
+    // what a sleeping wait would cost a busy run and invisible in an idle
+    // one. Where a wait is expected to be long (a unit per large block), a
+    // semaphore is made with fewer rounds, so that polling does not take a
+    // core another thread could use.
+    static constexpr int kDefaultSpinRounds = 2000;
+    Semaphore(uint32_t initialCount, uint32_t maximumCount, int spinRounds = kDefaultSpinRounds);
     Semaphore(const Semaphore&) = delete;
     Semaphore& operator=(const Semaphore&) = delete;
 
@@ -67,8 +77,11 @@ public:
     // Takes a unit when one is available, without waiting.
     bool TryAcquire();
 
-    // Raises the count; false (and no change) when that would pass the maximum.
-    bool Release(uint32_t count = 1);
+    // Raises the count; false (and no change) when that would pass the
+    // maximum. Sleeping waiters are woken only once the count has reached
+    // `wakeAt`: a producer that hands over many units can let its consumer
+    // sleep until a batch is there (the last unit must then wake it).
+    bool Release(uint32_t count = 1, uint32_t wakeAt = 1);
 
     uint32_t GetCount() const;
 
@@ -86,6 +99,7 @@ private:
     std::atomic<uint32_t> count_;
     std::atomic<uint32_t> waiters_{0};
     const uint32_t maximum_;
+    const int spinRounds_;
 };
 
 }  // namespace qm

@@ -1,19 +1,26 @@
 #include "pipeline/task_runner.h"
 
+#include <algorithm>
+#include <thread>
+
 #include "common/error_record.h"
 #include "document/quorvia_doc.h"
+#include "engines/hash_catalog.h"
 #include "pipeline/buffer_queue.h"
+#include "pipeline/hash_crew.h"
+#include "pipeline/hash_worker.h"
 
 namespace qm {
 
 namespace {
 
 constexpr int kFreeQueue = 0;
-constexpr int kFilledQueue = 1;
-constexpr uint32_t kBufferCount = 16;
-constexpr uint32_t kBufferSize = 0x100000;
-// How often a wait for the reader looks whether the hasher is still there.
-constexpr uint32_t kReaderPollMs = 10;
+// Each worker reads into buffers of its own, one at a time; all of them
+// serve a helper that reads ahead of it. A block small enough to stay in the
+// core's cache between the copy out of the system's cache and the hashing,
+// large enough that the calls per byte do not show.
+constexpr uint32_t kBuffersPerWorker = 8;
+constexpr uint32_t kBufferSize = 0x40000;
 
 }  // namespace
 
@@ -22,19 +29,26 @@ CQmTaskRunner::CQmTaskRunner(NotifyTarget* target) : target_(target) {}
 CQmTaskRunner::~CQmTaskRunner() {
     StopForClose();
     if (enumThread_) enumThread_->Stop(false, QM_INFINITE, false);
-    if (hashThread_) hashThread_->Stop(false, QM_INFINITE, false);
-    hashThread_.reset();
-    if (readThread_) {
-        WaitForReader(false);
-        readThread_.reset();
+    if (!workers_.empty()) {
+        StopWorkers(true);
+        workers_.clear();
+        crew_.reset();
         GetIoQueueMgr().DestroyAll();
     }
 }
 
 CQmTaskRunner::Phase CQmTaskRunner::GetPhase() const {
     if (enumThread_) return Phase::Enumerating;
-    if (hashThread_ || readThread_) return Phase::Hashing;
+    if (!workers_.empty()) return Phase::Hashing;
     return Phase::Idle;
+}
+
+void CQmTaskRunner::SetWorkerCount(uint32_t count) { workerCount_ = std::min(count, kMaxWorkers); }
+
+uint32_t CQmTaskRunner::GetWorkerCount() const {
+    if (workerCount_ != 0) return workerCount_;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp<uint32_t>(cores, 1, kMaxWorkers);
 }
 
 bool CQmTaskRunner::StartNewTask(const std::vector<TaskInput>& inputs, std::u16string_view rootDir,
@@ -71,54 +85,69 @@ bool CQmTaskRunner::StartVerification(bool allItems) {
     document.RecountSelectedBytes();
     lastProcessedBytes_ = 0;
     const bool started = StartHashing();
-    document.SetBusy(hashThread_ != nullptr);
+    document.SetBusy(!workers_.empty());
     return started;
 }
 
 bool CQmTaskRunner::StartHashing() {
+    // An algorithm the catalogue lacks must not leave the workers on another:
+    // the digests would be of another algorithm than the list's.
+    const int32_t algorithm = GetQuorviaDoc().GetAlgorithm();
+    if (GetHashCatalog().IndexOf(algorithm) < 0) {
+        ReplaceErrorContext(u"设置哈希算法失败");
+        return false;
+    }
+    const uint32_t count = GetWorkerCount();
     CQmIoQueueMgr& queues = GetIoQueueMgr();
-    // No reader or hasher exists, so nothing uses the queue set now.
+    // No worker exists, so nothing uses the queue set now.
     queues.DestroyAll();
-    queues.CreateQueue(kFreeQueue, kBufferCount, kBufferSize);
-    if (queues.GetQueueLength(kFreeQueue) == 0 || !queues.CreateQueue(kFilledQueue, 0, 0)) {
-        // Without a single free buffer the reader could only wait for good;
-        // the reason (the allocation failure) is recorded.
+    queues.CreateQueue(kFreeQueue, count * kBuffersPerWorker, kBufferSize);
+    if (queues.GetQueueLength(kFreeQueue) == 0) {
+        // Without a single buffer no worker could read; the reason (the
+        // allocation failure) is recorded.
         queues.DestroyAll();
         return false;
     }
 
-    auto hasher = std::make_unique<CQmHashFileThread>();
-    hasher->SetNotify(target_, WMU_HASH_DONE);
-    hasher->SetQueues(kFilledQueue, -1, -1);
-    // An algorithm the catalogue lacks must not leave the hasher on its
-    // default: the digests would be of another algorithm than the list's.
-    if (!hasher->SetAlgorithm(GetQuorviaDoc().GetAlgorithm()) || !hasher->Start()) {
-        queues.DestroyAll();
-        return false;
+    lastFigures_ = RunFigures{};
+    lastFigures_.workers = count;
+    crew_ = std::make_unique<CQmHashCrew>(target_, count, probe_ ? *probe_ : SystemDeviceProbe());
+    for (uint32_t i = 0; i < count; ++i) {
+        auto worker = std::make_unique<CQmHashWorker>(*crew_, algorithm, kBuffersPerWorker);
+        worker->SetQueues(kFreeQueue, -1, -1);
+        worker->SetNotify(crew_.get(), WMU_HASH_DONE);
+        if (!worker->Start()) {
+            // The run cannot be had as asked (the reason is recorded). The
+            // workers already started are stopped; their end messages stay
+            // with the crew, which posts nothing unless all have ended.
+            StopWorkers(true);
+            workers_.clear();
+            crew_.reset();
+            queues.DestroyAll();
+            return false;
+        }
+        workers_.push_back(std::move(worker));
     }
-
-    auto reader = std::make_unique<CQmReadFileThread>();
-    reader->SetQueues(kFreeQueue, -1, kFilledQueue);
-    if (!reader->Start()) {
-        // The hasher's end message then finds no run and is ignored.
-        hasher->Stop(true, QM_INFINITE, false);
-        queues.DestroyAll();
-        return false;
-    }
-    hashThread_ = std::move(hasher);
-    readThread_ = std::move(reader);
     return true;
+}
+
+void CQmTaskRunner::StopWorkers(bool wait) {
+    for (const auto& worker : workers_) worker->SignalStop();
+    // A worker waiting for work to help with sleeps on the crew, not on its
+    // stop event.
+    if (crew_) crew_->WakeAll();
+    if (!wait) return;
+    for (const auto& worker : workers_) worker->Stop(false, QM_INFINITE, false);
 }
 
 void CQmTaskRunner::Stop() {
     if (enumThread_) enumThread_->Stop(true, QM_INFINITE, false);
-    if (readThread_) WaitForReader(true);
+    if (!workers_.empty()) StopWorkers(true);
 }
 
 void CQmTaskRunner::StopForClose() {
     if (enumThread_) enumThread_->Stop(true, 0, false);
-    if (readThread_) readThread_->Stop(true, 0, false);
-    if (hashThread_) hashThread_->Stop(true, 0, false);
+    if (!workers_.empty()) StopWorkers(false);
 }
 
 CQmTaskRunner::EnumOutcome CQmTaskRunner::OnEnumDone(uintptr_t /*wParam*/, intptr_t lParam) {
@@ -133,51 +162,41 @@ CQmTaskRunner::EnumOutcome CQmTaskRunner::OnEnumDone(uintptr_t /*wParam*/, intpt
         document.RecountSelectedBytes();
         outcome = StartHashing() ? EnumOutcome::HashingStarted : EnumOutcome::HashingFailed;
     }
-    document.SetBusy(hashThread_ != nullptr);
+    document.SetBusy(!workers_.empty());
     return outcome;
 }
 
 bool CQmTaskRunner::OnHashDone() {
-    if (!hashThread_) return false;
+    if (workers_.empty()) return false;
     ReleaseHashing();
     GetQuorviaDoc().SetBusy(false);
     return true;
 }
 
 void CQmTaskRunner::ReleaseHashing() {
-    hashThread_->Stop(false, QM_INFINITE, false);
-    lastProcessedBytes_ = hashThread_->GetProcessedBytes();
-    hashThread_.reset();
-    // After a complete run the reader has already sent its last record; a
-    // hasher that ended early leaves a reader that must be stopped first.
-    if (readThread_) {
-        WaitForReader(!readThread_->HasFinished());
-        readThread_.reset();
+    // The message comes after every worker's body has returned; this only
+    // waits for the threads to be gone.
+    uint64_t processed = 0;
+    for (const auto& worker : workers_) {
+        worker->Stop(false, QM_INFINITE, false);
+        processed += worker->GetProcessedBytes();
     }
+    lastProcessedBytes_ = processed;
+    lastFigures_.mostReadersOfOneSlowDevice = crew_->Turns().GetMostHolders();
+    lastFigures_.filesReadAhead = crew_->GetFilesReadAhead();
+    workers_.clear();
+    crew_.reset();
     CQmIoQueueMgr& queues = GetIoQueueMgr();
     lastAccount_.made = queues.GetBufferCount();
     lastAccount_.home = queues.GetQueueLength(kFreeQueue);
     queues.DestroyAll();
 }
 
-void CQmTaskRunner::WaitForReader(bool signal) {
-    if (signal) readThread_->SignalStop();
-    for (;;) {
-        const bool hasherGone = !hashThread_ || hashThread_->HasFinished();
-        if (hasherGone) ReturnFilledBuffers();
-        if (readThread_->WaitFinished(hasherGone ? kReaderPollMs : kReaderPollMs * 10)) break;
-    }
-    readThread_->Stop(false, QM_INFINITE, false);
-    if (!hashThread_ || hashThread_->HasFinished()) ReturnFilledBuffers();
-}
-
-void CQmTaskRunner::ReturnFilledBuffers() {
-    CQmIoQueueMgr& queues = GetIoQueueMgr();
-    while (CQmIoBuffer* buffer = queues.TryGet(kFilledQueue)) queues.Put(buffer, -1);
-}
-
 uint64_t CQmTaskRunner::GetProcessedBytes() const {
-    return hashThread_ ? hashThread_->GetProcessedBytes() : lastProcessedBytes_;
+    if (workers_.empty()) return lastProcessedBytes_;
+    uint64_t processed = 0;
+    for (const auto& worker : workers_) processed += worker->GetProcessedBytes();
+    return processed;
 }
 
 }  // namespace qm

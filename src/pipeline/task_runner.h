@@ -6,11 +6,15 @@
 // A task is either
 //   - a new task: StartNewTask enumerates the inputs into the document; the
 //     enumeration thread posts WMU_ENUM_DONE, and OnEnumDone then starts the
-//     hashing run (reader and hasher), or ends the task when it was stopped;
+//     hashing run, or ends the task when it was stopped;
 //   - a verification pass: StartVerification hashes the items that take part
 //     again, in verify mode.
-// A hashing run ends with WMU_HASH_DONE from the hasher (also after a stop);
-// OnHashDone then releases the threads and the queues.
+// A hashing run is done by several workers (hash_worker.h), as many as the
+// machine has cores unless SetWorkerCount says otherwise: each claims the
+// next item in document order and hashes it whole, so the items keep their
+// order and each gets the digest one engine makes of all its bytes. The run
+// ends with one WMU_HASH_DONE once every worker has ended (also after a
+// stop); OnHashDone then releases the workers and the queues.
 //
 // Threads: every member is called on the front end's own thread (the one that
 // receives the messages). The worker threads call only NotifyTarget::Post, on
@@ -19,10 +23,7 @@
 // runner per process: it uses the process-wide queue set.
 //
 // Waiting: Stop and the end handlers wait for threads that have been asked to
-// end; none of them can wait forever. When the hasher ends before the reader
-// (it got no engine, or it was stopped), the reader is stopped through its
-// stop event and the buffers it has put are returned to it until it has
-// ended, and only then are the queues released.
+// end; none of them can wait forever.
 #pragma once
 
 #include <cstddef>
@@ -32,12 +33,14 @@
 #include <string_view>
 #include <vector>
 
+#include "pipeline/device_turns.h"
 #include "pipeline/enum_thread.h"
-#include "pipeline/hash_thread.h"
 #include "pipeline/notify_target.h"
-#include "pipeline/read_thread.h"
 
 namespace qm {
+
+class CQmHashCrew;
+class CQmHashWorker;
 
 struct TaskInput {
     std::u16string path;
@@ -79,9 +82,10 @@ public:
     // Asking the user about items without a stored hash is the caller's part.
     bool StartVerification(bool allItems);
 
-    // The user's stop: stops the enumeration or the reader and waits until it
-    // has ended. The hasher then ends by itself after the reader's last
-    // record, and the end message follows as usual.
+    // The user's stop: stops the enumeration or every worker of the hashing
+    // run and waits until they have ended. The end message follows as usual;
+    // the items being hashed are left "用户已取消", the items not reached
+    // yet untouched.
     void Stop();
 
     // Closing the program during a task: every thread is asked to stop and
@@ -93,16 +97,39 @@ public:
     // was stopped, starts the hashing run.
     EnumOutcome OnEnumDone(uintptr_t wParam, intptr_t lParam);
 
-    // WMU_HASH_DONE arrived. Releases the hasher and the reader, then the
-    // queues. False when no hashing run was there (a stray message).
+    // WMU_HASH_DONE arrived. Releases the workers, then the queues. False
+    // when no hashing run was there (a stray message).
     bool OnHashDone();
 
-    // The hasher's processed bytes: live during a run, the final count after
-    // it (progress and the average speed use it).
+    // The processed bytes of all workers together: live during a run, the
+    // final count after it (progress and the average speed use it).
     uint64_t GetProcessedBytes() const;
 
-    // Buffers made for the last run, and how many of them were back in the
-    // free queue when it ended (equal unless a buffer went astray).
+    // How many workers the next hashing run uses: 0 (the default) for one
+    // per core, else at most kMaxWorkers. A run already going keeps its own.
+    static constexpr uint32_t kMaxWorkers = 64;
+    void SetWorkerCount(uint32_t count);
+    // The number the next run will use.
+    uint32_t GetWorkerCount() const;
+
+    // Where the runs learn what kind of device a file is on (null: from the
+    // operating system). The probe must outlive the runs that use it.
+    void SetDeviceProbe(CQmDeviceProbe* probe) { probe_ = probe; }
+
+    // What the last run did, beyond its results.
+    struct RunFigures {
+        uint32_t workers = 0;
+        // The most workers that read files of one device that must be read
+        // one file at a time together (0: none was met, or all from memory).
+        uint32_t mostReadersOfOneSlowDevice = 0;
+        // Files of which a second worker read the rest ahead of the hashing.
+        uint32_t filesReadAhead = 0;
+    };
+    RunFigures GetLastRunFigures() const { return lastFigures_; }
+
+    // Buffers made for the last run (the workers' own and those they lend to
+    // a helper reading ahead), and how many of them were back in the free
+    // queue when it ended (equal unless a buffer went astray).
     struct BufferAccount {
         size_t made = 0;
         uint32_t home = 0;
@@ -111,19 +138,19 @@ public:
 
 private:
     bool StartHashing();
-    // Waits until the reader has ended; with `signal` it is asked to stop
-    // first. While the hasher is gone, the buffers the reader puts are sent
-    // straight back so that its waits for a free buffer always end.
-    void WaitForReader(bool signal);
-    void ReturnFilledBuffers();
+    // Asks every worker to stop, and with `wait` waits until each has ended.
+    void StopWorkers(bool wait);
     void ReleaseHashing();
 
     NotifyTarget* target_;
     std::unique_ptr<CQmEnumFileThread> enumThread_;
-    std::unique_ptr<CQmHashFileThread> hashThread_;
-    std::unique_ptr<CQmReadFileThread> readThread_;
+    std::unique_ptr<CQmHashCrew> crew_;
+    std::vector<std::unique_ptr<CQmHashWorker>> workers_;
+    uint32_t workerCount_ = 0;
+    CQmDeviceProbe* probe_ = nullptr;
     uint64_t lastProcessedBytes_ = 0;
     BufferAccount lastAccount_;
+    RunFigures lastFigures_;
 };
 
 }  // namespace qm

@@ -106,6 +106,12 @@ TEST_F(CliTest, VersionHelpAndUsageErrors) {
         {"verify", "a", "b"},
         {"verify", "-a"},
         {"verify", "--bogus", "l"},
+        {"verify", "-x", "a"},
+        {"hash", "-j", "0", "x"},
+        {"hash", "--jobs=65", "x"},
+        {"hash", "-j2x", "x"},
+        {"hash", "x", "-j"},
+        {"verify", "-j", "a"},
         {"algorithms", "extra"},
     };
     for (const auto& args : bad) {
@@ -145,6 +151,48 @@ TEST_F(CliTest, HashPrintsTheListInDisplayOrder) {
                          "\t\t" + N("other/y") + "\r\n" + h + "\t\t" + N("in/sub/x") + "\r\n");
     EXPECT_NE(r.err.find("耗时："), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("文件总数: 6 个 , 总大小: 18 字节\n"), std::string::npos) << r.err;
+}
+
+// 3a. Any number of workers writes the list one worker wrote, byte for byte,
+// for every algorithm: the lists in golden/one_worker/ were written by the
+// program when it hashed with one reader and one hasher. The tree has files
+// at and around the block sizes, one large enough to be read ahead by a
+// second worker, and many small ones; their names sort alike in every
+// locale's collation.
+TEST_F(CliTest, ListsAreTheSameWithAnyNumberOfJobs) {
+    const std::vector<std::pair<std::string, size_t>> files = {
+        {"t/a/empty", 0},         {"t/a/one", 1},           {"t/a/s262143", 262143}, {"t/a/s262144", 262144},
+        {"t/a/s262145", 262145}, {"t/a/sub/big", 3145735}, {"t/b/m1048577", 1048577},
+    };
+    // Each byte depends on its place, with a step every 2 KiB, so a block
+    // hashed twice, left out or out of order changes every digest.
+    const auto bytes = [](size_t size, unsigned seed) {
+        std::string data(size, '\0');
+        for (size_t k = 0; k < size; ++k) data[k] = static_cast<char>((k * 131 + (k >> 11) * 7 + seed * 17) & 0xFF);
+        return data;
+    };
+    unsigned seed = 1;
+    for (const auto& [name, size] : files) dir_.Write(name, bytes(size, seed++));
+    for (unsigned i = 0; i < 20; ++i) dir_.Write("t/b/many/f" + std::to_string(i), bytes(1000 * i + 13, seed++));
+
+    RegisterBuiltInEngines();
+    const CQmHashCatalog& catalog = GetHashCatalog();
+    for (int i = 0; i < catalog.GetCount(); ++i) {
+        const HashClassEntry* entry = catalog.GetAt(i);
+        SCOPED_TRACE(Utf16ToUtf8(entry->name));
+        const fs::path golden =
+            fs::path(QM_TEST_SOURCE_DIR) / "cli" / "golden" / "one_worker" / (std::to_string(entry->classId) + ".txt");
+        std::string want = test::ReadBytes(golden);
+        ASSERT_FALSE(want.empty()) << golden;
+        for (const char* jobs : {"1", "3"}) {
+            const CliResult r = Run({"hash", "-a", Utf16ToUtf8(entry->name), "-j", jobs, "t"});
+            EXPECT_EQ(r.exitCode, 0) << r.err;
+            std::string got = r.out;
+            // The lists were written on Linux; here only the separator differs.
+            std::replace(got.begin(), got.end(), '\\', '/');
+            EXPECT_EQ(got, want) << "-j " << jobs;
+        }
+    }
 }
 
 // 4. -a takes catalogue names ignoring case and '-', and "115".
@@ -286,6 +334,10 @@ TEST_F(CliTest, VerifyReportsEachFile) {
     EXPECT_NE(goneText.find(SystemText(os::kErrorNotFound)), std::string::npos) << goneText;
     EXPECT_NE(r.out.find("\nsame\t文件检查正确\n" + P("outside") + "\t文件检查正确\n"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("检查结果：正确 2 个，不一致 1 个，失败 1 个\n"), std::string::npos) << r.err;
+    // Several workers report the same, in the list's order.
+    const CliResult parallel = Run({"verify", "--jobs=3", P("d/l.sha1")});
+    EXPECT_EQ(parallel.exitCode, 1);
+    EXPECT_EQ(parallel.out, r.out);
 }
 
 // 11. A list that cannot be loaded: its reason, exit 2.

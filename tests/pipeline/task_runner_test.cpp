@@ -19,11 +19,13 @@
 #include "common/error_record.h"
 #include "common/os/directory.h"
 #include "common/os/error_codes.h"
+#include "common/os/file.h"
 #include "common/utf.h"
 #include "document/hash_list.h"
 #include "document/quorvia_doc.h"
 #include "engines/hash_catalog.h"
 #include "engines/register_engines.h"
+#include "pipeline/buffer_queue.h"
 #include "pipeline/pipeline_test_util.h"
 #include "support/path_text.h"
 #include "support/system_text.h"
@@ -73,13 +75,15 @@ std::vector<CQmQuorviaItem*> Items() {
 // Where a test wants to act while a task runs.
 enum class Moment { EnumDoneArrived, HashingStarted, HashDoneArrived };
 
-class TaskRunnerTest : public ::testing::Test {
+// Every case runs with one worker and with several.
+class TaskRunnerTest : public ::testing::TestWithParam<uint32_t> {
 protected:
     void SetUp() override {
         RegisterBuiltInEngines();
         GetQuorviaDoc().Clear();
         GetQuorviaDoc().SetVerifyMode(false);
         ASSERT_EQ(test::WorkerThreadCount(), 0u);
+        runner.SetWorkerCount(GetParam());
     }
     void TearDown() override {
         SetFileIconProvider(nullptr);
@@ -144,6 +148,14 @@ protected:
         return Pump();
     }
 
+    // Every buffer the run made was back in the free queue at its end.
+    void ExpectBuffersHome() {
+        EXPECT_EQ(runner.GetLastRunFigures().workers, GetParam());
+        EXPECT_GT(runner.GetLastBufferAccount().made, 0u);
+        EXPECT_EQ(runner.GetLastBufferAccount().home, runner.GetLastBufferAccount().made)
+            << "a buffer did not come home";
+    }
+
     void ExpectIdleAndTidy() {
         EXPECT_EQ(runner.GetPhase(), CQmTaskRunner::Phase::Idle);
         EXPECT_FALSE(GetQuorviaDoc().IsBusy());
@@ -156,7 +168,7 @@ protected:
     CQmTaskRunner runner{&target};
 };
 
-TEST_F(TaskRunnerTest, NewTaskHashesEveryFileWithEachAlgorithm) {
+TEST_P(TaskRunnerTest, NewTaskHashesEveryFileWithEachAlgorithm) {
     std::map<std::u16string, std::string> contents;
     const std::vector<std::pair<std::string, size_t>> files = {
         {"t/empty", 0}, {"t/one", 1}, {"t/mib", kMiB}, {"t/mib1", kMiB + 1}, {"t/sub/three", 3 * kMiB}};
@@ -194,8 +206,66 @@ TEST_F(TaskRunnerTest, NewTaskHashesEveryFileWithEachAlgorithm) {
         EXPECT_EQ(document.GetTotalBytes(), total);
         EXPECT_EQ(document.GetSelectedBytes(), total);
         EXPECT_EQ(runner.GetProcessedBytes(), total);
-        EXPECT_EQ(runner.GetLastBufferAccount().made, 16u);
-        EXPECT_EQ(runner.GetLastBufferAccount().home, 16u);
+        ExpectBuffersHome();
+        ExpectIdleAndTidy();
+    }
+}
+
+// A disk under every file of the test: one that seeks when read in two
+// places at once, or (with `seeks` false) one that does not. Of its bytes
+// every second read finds nothing in memory, so a worker must take the
+// device's turn part way through a file.
+class TestDisk : public CQmDeviceProbe {
+public:
+    explicit TestDisk(bool seeks) : seeks_(seeks) {}
+    bool GetStorageId(os::FileHandle, uint64_t& id) override {
+        id = 7;
+        return true;
+    }
+    bool SeeksSlowly(os::FileHandle) override {
+        asked.fetch_add(1);
+        return seeks_;
+    }
+    int64_t ReadCached(os::FileHandle handle, void* data, size_t size) override {
+        if (reads.fetch_add(1) % 2 == 1) return os::kNotInMemory;
+        return os::ReadFileData(handle, data, size);
+    }
+    std::atomic<int> asked{0};
+    std::atomic<int> reads{0};
+
+private:
+    const bool seeks_;
+};
+
+TEST_P(TaskRunnerTest, FilesOfASeekingDiskAreReadOneAtATime) {
+    std::map<std::u16string, std::string> contents;
+    for (int i = 0; i < 8; ++i) {
+        std::string data = test::PatternBytes(kMiB / 2 + 4096 * i + 1, 60 + i);
+        contents[U(dir.Write("disk/f" + std::to_string(i), data))] = std::move(data);
+    }
+    std::string big = test::PatternBytes(5 * kMiB + 3, 70);
+    contents[U(dir.Write("disk/z/big", big))] = std::move(big);
+
+    for (const bool seeks : {true, false}) {
+        SCOPED_TRACE(seeks);
+        TestDisk disk(seeks);
+        runner.SetDeviceProbe(&disk);
+        NewTask({{U(dir / "disk"), true}}, QM_HASH_SHA1);
+        runner.SetDeviceProbe(nullptr);
+        for (CQmQuorviaItem* item : Items()) {
+            EXPECT_TRUE(item->GetError().empty()) << Utf16ToUtf8(item->GetError());
+            EXPECT_EQ(Stored(*item, 20), Reference(QM_HASH_SHA1, contents.at(item->GetPath())));
+        }
+        EXPECT_EQ(disk.asked.load(), 1) << "a device is asked once per run";
+        if (seeks) {
+            EXPECT_EQ(runner.GetLastRunFigures().mostReadersOfOneSlowDevice, 1u);
+            EXPECT_GT(disk.reads.load(), 0);
+        } else {
+            // Read in parallel, straight from the system.
+            EXPECT_EQ(runner.GetLastRunFigures().mostReadersOfOneSlowDevice, 0u);
+            EXPECT_EQ(disk.reads.load(), 0);
+        }
+        ExpectBuffersHome();
         ExpectIdleAndTidy();
     }
 }
@@ -203,7 +273,7 @@ TEST_F(TaskRunnerTest, NewTaskHashesEveryFileWithEachAlgorithm) {
 // Nothing the user named goes missing or passes as checked: what cannot be
 // listed or read is an entry with its reason, and only true digests reach a
 // list.
-TEST_F(TaskRunnerTest, WhatCannotBeHashedIsAnEntryWithItsReasonAndNoListNamesIt) {
+TEST_P(TaskRunnerTest, WhatCannotBeHashedIsAnEntryWithItsReasonAndNoListNamesIt) {
     const std::string data = test::PatternBytes(7000, 3);
     const auto good = dir.Write("t/good", data);
     const fs::path tooLong = dir / "t" / std::string(300, 'n');
@@ -273,7 +343,7 @@ TEST_F(TaskRunnerTest, WhatCannotBeHashedIsAnEntryWithItsReasonAndNoListNamesIt)
     ExpectIdleAndTidy();
 }
 
-TEST_F(TaskRunnerTest, VerificationComparesIntoTheVerifyHashOnly) {
+TEST_P(TaskRunnerTest, VerificationComparesIntoTheVerifyHashOnly) {
     const auto keep = dir.Write("v/keep", test::PatternBytes(5000, 1));
     const auto edit = dir.Write("v/edit", test::PatternBytes(5000, 2));
     const auto lost = dir.Write("v/lost", test::PatternBytes(5000, 3));
@@ -328,7 +398,7 @@ TEST_F(TaskRunnerTest, VerificationComparesIntoTheVerifyHashOnly) {
     ExpectIdleAndTidy();
 }
 
-TEST_F(TaskRunnerTest, RunWithNothingSelectedEndsAtOnce) {
+TEST_P(TaskRunnerTest, RunWithNothingSelectedEndsAtOnce) {
     dir.Write("n/a", "abc");
     NewTask({{U(dir / "n"), true}}, QM_HASH_SHA1);
     GetQuorviaDoc().SelectAll(false, false);
@@ -338,11 +408,11 @@ TEST_F(TaskRunnerTest, RunWithNothingSelectedEndsAtOnce) {
     EXPECT_EQ(outcome.hashWParam, 1u);
     EXPECT_EQ(outcome.hashLParam, 0);
     EXPECT_EQ(runner.GetProcessedBytes(), 0u);
-    EXPECT_EQ(runner.GetLastBufferAccount().home, 16u);
+    ExpectBuffersHome();
     ExpectIdleAndTidy();
 }
 
-TEST_F(TaskRunnerTest, StoppedEnumerationEndsTheTaskWithTheItemsFound) {
+TEST_P(TaskRunnerTest, StoppedEnumerationEndsTheTaskWithTheItemsFound) {
     for (int i = 0; i < 50; ++i) dir.Write("s/f" + std::to_string(i), "12345");
     // The first item holds the enumeration until the stop has been asked for.
     struct Gate : CQmFileIconProvider {
@@ -384,7 +454,7 @@ TEST_F(TaskRunnerTest, StoppedEnumerationEndsTheTaskWithTheItemsFound) {
     ExpectIdleAndTidy();
 }
 
-TEST_F(TaskRunnerTest, RefusesAlgorithmsTheCatalogueLacks) {
+TEST_P(TaskRunnerTest, RefusesAlgorithmsTheCatalogueLacks) {
     dir.Write("u/a", "abc");
     EXPECT_FALSE(runner.StartNewTask({{U(dir / "u"), true}}, U(dir.path()), 6, true));
     EXPECT_EQ(GetLastErrorText(), u"创建对象实列失败:不支持的类ID.");
@@ -415,7 +485,7 @@ std::unique_ptr<CQmHashObject> MakeOnce() {
     return std::make_unique<OnceEngine>();
 }
 
-TEST_F(TaskRunnerTest, HasherWithoutEngineStillEndsTheRunCleanly) {
+TEST_P(TaskRunnerTest, HasherWithoutEngineStillEndsTheRunCleanly) {
     if (!GetHashCatalog().Contains(97)) GetHashCatalog().RegisterClass(MakeOnce);
     ASSERT_TRUE(GetHashCatalog().Contains(97));
     // More than the buffers hold, so the reader is left waiting for a free one.
@@ -430,13 +500,12 @@ TEST_F(TaskRunnerTest, HasherWithoutEngineStillEndsTheRunCleanly) {
     ASSERT_TRUE(runner.StartVerification(true));
     const Outcome outcome = Pump();
     EXPECT_TRUE(outcome.hashDone);
-    EXPECT_EQ(runner.GetLastBufferAccount().made, 16u);
-    EXPECT_EQ(runner.GetLastBufferAccount().home, 16u);
+    ExpectBuffersHome();
     for (CQmQuorviaItem* item : Items()) EXPECT_FALSE(item->IsReading() && item->GetHandle() != kInvalidHandle);
     ExpectIdleAndTidy();
 }
 
-TEST_F(TaskRunnerTest, DestroyingTheRunnerDuringARunEndsEveryThread) {
+TEST_P(TaskRunnerTest, DestroyingTheRunnerDuringARunEndsEveryThread) {
     for (int i = 0; i < 2; ++i) {
         const fs::path file = dir / ("d/big" + std::to_string(i));
         fs::create_directories(file.parent_path());
@@ -459,7 +528,7 @@ TEST_F(TaskRunnerTest, DestroyingTheRunnerDuringARunEndsEveryThread) {
 
 // Many short runs with a stop at a random moment; after each, every item is
 // in one of the states a run can leave, and nothing is left behind.
-TEST_F(TaskRunnerTest, StressRandomStopsKeepEveryInvariant) {
+TEST_P(TaskRunnerTest, StressRandomStopsKeepEveryInvariant) {
     std::map<std::u16string, std::string> contents;
     const std::vector<std::pair<std::string, size_t>> files = {
         {"r/a0", 0}, {"r/a1", 1}, {"r/a2", 777}, {"r/x/b0", 65536}, {"r/x/b1", kMiB + 1}, {"r/x/y/c0", 300000}};
@@ -538,15 +607,15 @@ TEST_F(TaskRunnerTest, StressRandomStopsKeepEveryInvariant) {
             continue;
         }
         ASSERT_TRUE(outcome.hashDone);
-        EXPECT_EQ(runner.GetLastBufferAccount().made, 16u);
-        EXPECT_EQ(runner.GetLastBufferAccount().home, 16u) << "a buffer did not come home";
+        ExpectBuffersHome();
         ASSERT_EQ(items.size(), files.size());
 
-        // In document order: finished items, then at most one cancelled,
-        // then untouched ones, and the last two kinds only after a stop.
-        int stage = 0;  // 0 finished, 1 after the cancelled one
+        // In document order: the items the workers took, each finished or
+        // (after a stop only, at most one per worker) cancelled, then the
+        // untouched ones, again only after a stop.
+        bool reachedUntouched = false;
+        uint32_t cancelledItems = 0;
         uint64_t processedBytes = 0;
-        bool anyCancelled = false;
         for (CQmQuorviaItem* item : items) {
             EXPECT_FALSE(item->IsReading());
             EXPECT_EQ(item->GetHandle(), kInvalidHandle);
@@ -562,26 +631,26 @@ TEST_F(TaskRunnerTest, StressRandomStopsKeepEveryInvariant) {
                               std::equal(want.begin(), want.end(), digest) && item->HasHash();
             const bool cancelled = item->IsProcessed() && item->GetError() == u"用户已取消";
             const bool untouched = !item->IsProcessed() && item->GetError().empty();
-            if (stage == 0 && good) {
+            if (!reachedUntouched && good) {
                 processedBytes += item->GetLength();
-            } else if (stage == 0 && cancelled) {
+            } else if (!reachedUntouched && cancelled) {
                 EXPECT_TRUE(stopped);
                 if (!verify) {
                     EXPECT_FALSE(item->HasHash());
                 }
                 processedBytes += item->GetLength();
-                anyCancelled = true;
-                stage = 1;
+                ++cancelledItems;
             } else if (untouched) {
                 EXPECT_TRUE(stopped);
-                stage = 1;
+                reachedUntouched = true;
             } else {
                 ADD_FAILURE() << "item in no run state: " << Utf16ToUtf8(item->GetPath()) << " processed "
                               << item->IsProcessed() << " error '" << Utf16ToUtf8(item->GetError()) << "'";
             }
         }
+        EXPECT_LE(cancelledItems, GetParam());
         EXPECT_EQ(runner.GetProcessedBytes(), processedBytes);
-        if (!stopped || (stage == 0 && !anyCancelled)) {
+        if (!stopped || (!reachedUntouched && cancelledItems == 0)) {
             ++completeRuns;
             EXPECT_EQ(runner.GetProcessedBytes(), document.GetSelectedBytes());
         }
@@ -593,6 +662,11 @@ TEST_F(TaskRunnerTest, StressRandomStopsKeepEveryInvariant) {
     EXPECT_GT(verifyRuns, 0);
     RecordProperty("cancelledEnumerations", cancelledRuns);
 }
+
+INSTANTIATE_TEST_SUITE_P(Workers, TaskRunnerTest, ::testing::Values(1u, 3u),
+                         [](const ::testing::TestParamInfo<uint32_t>& info) {
+                             return std::to_string(info.param) + "Workers";
+                         });
 
 }  // namespace
 }  // namespace qm

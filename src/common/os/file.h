@@ -103,6 +103,15 @@ bool GetPathAttributes(std::u16string_view path, FileAttributes& attributes);
 // Interrupted reads are retried.
 int64_t ReadFileData(FileHandle handle, void* data, size_t size);
 
+// ReadFileDataCached's answer when the bytes are not in memory.
+inline constexpr int64_t kNotInMemory = -2;
+
+// As ReadFileData, but only from what the system already holds in memory:
+// kNotInMemory when the read would have to wait for the device (or the
+// system cannot read that way: Windows, old kernels), so that the caller
+// can first take its turn at a device that must not be read in two places.
+int64_t ReadFileDataCached(FileHandle handle, void* data, size_t size);
+
 enum class SeekOrigin { Begin, Current, End };
 // Moves the file position; `position`, when given, receives the new one.
 bool SeekFile(FileHandle handle, int64_t offset, SeekOrigin origin, uint64_t* position = nullptr);

@@ -5,6 +5,7 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -67,6 +68,19 @@ int64_t ReadFileData(FileHandle handle, void* data, size_t size) {
         const ssize_t n = ::read(handle, data, size);
         if (n >= 0) return static_cast<int64_t>(n);
         if (errno != EINTR) return -1;
+    }
+}
+
+int64_t ReadFileDataCached(FileHandle handle, void* data, size_t size) {
+    iovec vector{data, size};
+    for (;;) {
+        // Offset -1: at the file position, which moves as with read.
+        const ssize_t n = ::preadv2(handle, &vector, 1, -1, RWF_NOWAIT);
+        if (n >= 0) return static_cast<int64_t>(n);
+        if (errno == EINTR) continue;
+        // EAGAIN: not in memory; EOPNOTSUPP: no such reads here.
+        if (errno == EAGAIN || errno == EOPNOTSUPP || errno == EINVAL) return kNotInMemory;
+        return -1;
     }
 }
 

@@ -119,6 +119,11 @@ int64_t ReadFileData(FileHandle handle, void* data, size_t size) {
     return static_cast<int64_t>(got);
 }
 
+int64_t ReadFileDataCached(FileHandle, void*, size_t) {
+    // No read here is refused for want of the bytes in memory.
+    return kNotInMemory;
+}
+
 bool SeekFile(FileHandle handle, int64_t offset, SeekOrigin origin, uint64_t* position) {
     const DWORD method = origin == SeekOrigin::Begin ? FILE_BEGIN : origin == SeekOrigin::Current ? FILE_CURRENT : FILE_END;
     LARGE_INTEGER distance;
