@@ -22,6 +22,7 @@
 #include "common/utf.h"
 #include "engines/hash_catalog.h"
 #include "engines/register_engines.h"
+#include "support/sparse_file.h"
 #include "support/temp_dir.h"
 #include "version.h"
 
@@ -528,8 +529,8 @@ TEST_F(CliTest, HashFormats) {
 TEST_F(CliTest, InterruptStopsWithoutWritingTheList) {
     {
         // A sparse file far too large to hash before the interrupt comes.
-        dir_.Write("big/huge.bin", "");
-        fs::resize_file(dir_ / "big/huge.bin", uint64_t{64} << 30);
+        fs::create_directories(dir_ / "big");
+        test::MakeSparseFile(dir_ / "big/huge.bin", uint64_t{64} << 30);
     }
     dir_.Write("old.txt", "old list");
     test::CliOptions options;

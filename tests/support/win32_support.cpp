@@ -3,10 +3,13 @@
 #include <windows.h>
 #include <bcrypt.h>
 #include <tlhelp32.h>
+#include <winioctl.h>
 
 #include <string_view>
+#include <system_error>
 
 #include "support/cng_digest.h"
+#include "support/sparse_file.h"
 #include "support/worker_threads.h"
 
 namespace qm::test {
@@ -43,6 +46,22 @@ std::vector<uint8_t> CngDigest(std::string_view name, std::string_view data) {
     }
     BCryptCloseAlgorithmProvider(algorithm, 0);
     return digest;
+}
+
+void MakeSparseFile(const std::filesystem::path& path, uint64_t size) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "CreateFileW");
+    DWORD returned = 0;
+    // Not every file system keeps sparse files; there the end is set anyway.
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    const bool ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!ok) throw std::system_error(static_cast<int>(error), std::system_category(), "SetEndOfFile");
 }
 
 // The process's threads from the system's snapshot, each name read with
