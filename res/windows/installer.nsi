@@ -415,7 +415,6 @@ Section "Uninstall"
   RMDir "$INSTDIR"
   Delete "${SHORTCUT}"
 
-  DeleteRegKey SHCTX "${UNINSTALL_KEY}"
   DeleteRegKey SHCTX "${CLASSES}\${PROGID}"
   !insertmacro UnassociateExtension ".md5" 1
   !insertmacro UnassociateExtension ".sha1" 1
@@ -425,4 +424,7 @@ Section "Uninstall"
   ; The settings under HKCU\Software\Zantoria are the user's and stay.
 
   System::Call "${NOTIFY_ASSOCIATIONS}"
+  ; The entry in "Apps" goes last: an uninstall that stopped half-way can
+  ; be started from there again, and its going says that all else has.
+  DeleteRegKey SHCTX "${UNINSTALL_KEY}"
 SectionEnd
