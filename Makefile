@@ -73,6 +73,9 @@ $(WINE_PREFIX): | build-win/build.ninja
 	$(WINE_ENV) wineserver -w
 	touch $@
 
+# Last, the installer (made by dist-windows) is tried in a fresh prefix of
+# its own: installed, used from the registry's command lines, uninstalled.
+#
 # A test that fails is run once more: under Wine a test program started
 # while another one's Wine server was going down could fail to start at all
 # (seen twice in 283 starts, each in 0.01 s and with no output), and only
@@ -91,6 +94,8 @@ test-windows: build build-windows $(WINE_PREFIX)
 	cd build-win && $(WINE_ENV) QUORVIA_TEST_SMALL_VOLUME="$$volume" \
 	  ctest --output-on-failure -j $(JOBS) --repeat until-pass:2
 	$(WINE_ENV) tests/cli/cross_platform_lists.sh build/bin/quorvia-cli build-win/bin/quorvia-cli.exe
+	$(MAKE) --no-print-directory dist-windows
+	tests/installer/installer_test.sh $(SETUP_WIN) build-win/bin/window_probe.exe build-win/dist $(VERSION)
 
 # quorvia-VERSION-win64.zip in build-win: the desktop program and the
 # command-line one, stripped, and a short README in Chinese (UTF-8 with a
