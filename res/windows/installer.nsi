@@ -79,6 +79,8 @@ Var RadioAll
 !define MUI_PAGE_CUSTOMFUNCTION_PRE SkipWhenRelaunched
 !insertmacro MUI_PAGE_WELCOME
 !define MUI_PAGE_CUSTOMFUNCTION_PRE SkipWhenRelaunched
+; The page's text names the button 我同意, the stock button says 我接受.
+!define MUI_LICENSEPAGE_BUTTON "我同意(&I)"
 !insertmacro MUI_PAGE_LICENSE "${LICENSE_FILE}"
 Page custom ScopePage ScopePageLeave
 !insertmacro MUI_PAGE_DIRECTORY
