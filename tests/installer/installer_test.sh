@@ -316,7 +316,8 @@ expect_value "$HKCU_CLASSES\\Directory\\shell\\Other.Verb" @ "Other verb"
 
 MACHINE_DIR="$PROGRAM_FILES\\Quorvia"
 HKLM_CLASSES='HKEY_LOCAL_MACHINE\Software\Classes'
-txt_type=$(reg_value "$HKLM_CLASSES\\.txt" @) || txt_type=
+# The text editor's .txt, as on Windows (a fresh Wine prefix has none).
+wine reg add "$HKLM_CLASSES\\.txt" /ve /d txtfile /f >/dev/null
 say "installing for all users (/S /allusers)"
 install /allusers
 check_installed HKEY_LOCAL_MACHINE "$MACHINE_DIR" "$COMMON_PROGRAMS" " /ALLUSERS"
@@ -325,7 +326,7 @@ expect_no_key "$HKCU_CLASSES\\$PROGID"
 say "uninstalling it"
 uninstall HKEY_LOCAL_MACHINE
 check_uninstalled HKEY_LOCAL_MACHINE "$MACHINE_DIR" "$COMMON_PROGRAMS"
-if [ -n "$txt_type" ]; then expect_value "$HKLM_CLASSES\\.txt" @ "$txt_type"; fi
+expect_value "$HKLM_CLASSES\\.txt" @ txtfile
 expect_value "$SETTINGS" HashAlg 7
 
 if [ "$failures" -ne 0 ]; then
