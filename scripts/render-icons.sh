@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Renders the PNG images of the application icon (res/icons/quorvia.svg) and
-# of the toolbar buttons (res/toolbar/*.svg). The toolbar PNGs let a system
+# Renders the PNG images of the application icon (res/icons/quorvia.svg), of
+# a hash list's icon (res/icons/quorvia-list.svg) and of the toolbar buttons (res/toolbar/*.svg). The toolbar PNGs let a system
 # without Qt's SVG plugin still draw every button.
 #
 # Development-time only: the PNGs are committed, so neither the build nor CI
@@ -19,6 +19,8 @@ fi
 
 for size in 16 24 32 48 64 128 256; do
   rsvg-convert --width "$size" --height "$size" --keep-aspect-ratio "$svg" -o "$out/quorvia-$size.png"
+  rsvg-convert --width "$size" --height "$size" --keep-aspect-ratio "$out/quorvia-list.svg" \
+    -o "$out/quorvia-list-$size.png"
 done
 
 for svg in "$here"/res/toolbar/*.svg; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the Windows program's images from the rendered PNGs
 # (scripts/render-icons.sh): res/windows/quorvia.ico, the program's icon in
-# the sizes Windows shows (16 to 256 pixels, the largest PNG-compressed), and
+# the sizes Windows shows (16 to 256 pixels, the largest PNG-compressed),
+# res/windows/quorvia-list.ico, a hash list's icon in the same sizes, and
 # res/windows/toolbar.bmp, the toolbar strip: eight 16 x 15 images side by
 # side in button order, 32 bits per pixel with their alpha channel, as a
 # bottom-up BITMAPINFOHEADER bitmap; and toolbar-32.bmp, the same at twice
@@ -16,6 +17,7 @@ icons=$here/res/icons
 out=$here/res/windows
 
 convert "$icons"/quorvia-{16,24,32,48,64,128,256}.png "$out/quorvia.ico"
+convert "$icons"/quorvia-list-{16,24,32,48,64,128,256}.png "$out/quorvia-list.ico"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -49,4 +51,4 @@ PY
 }
 strip 16 16 15 "$out/toolbar.bmp"
 strip 32 32 30 "$out/toolbar-32.bmp"
-echo "render-windows-images: wrote $out/quorvia.ico, $out/toolbar.bmp and $out/toolbar-32.bmp"
+echo "render-windows-images: wrote $out/quorvia.ico, $out/quorvia-list.ico, $out/toolbar.bmp and $out/toolbar-32.bmp"

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,6 +65,9 @@ public:
 
     // Modal dialogs. RunNewTaskDialog is false when the dialog was cancelled.
     virtual bool RunNewTaskDialog(const std::vector<std::u16string>& initialPaths, QmNewTaskChoice& choice) = 0;
+    // Adds `paths` to the new-task dialog now open, selected, as its own
+    // buttons add paths (a path listed already is selected again).
+    virtual void AddToNewTaskDialog(std::span<const std::u16string> paths) = 0;
     virtual void RunAboutBox() = 0;
 
     // The window's own parts.

@@ -1,6 +1,7 @@
 // The main window's decisions (see frame_logic.h).
 #include "desktop/frame_logic.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "desktop/command_ids.h"
@@ -19,6 +20,18 @@
 namespace qm {
 
 namespace {
+
+// Sets a flag for as long as it lives.
+class CQmScopedFlag {
+public:
+    explicit CQmScopedFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~CQmScopedFlag() { flag_ = false; }
+    CQmScopedFlag(const CQmScopedFlag&) = delete;
+    CQmScopedFlag& operator=(const CQmScopedFlag&) = delete;
+
+private:
+    bool& flag_;
+};
 
 // Filter texts are written with a tab after every string and turned into
 // the NUL-separated pairs the file dialog takes.
@@ -152,12 +165,23 @@ void CQmFrameLogic::NewTask() {
         ShowMessage(Owner(), MB_ICONINFORMATION, kBusyNewTaskText);
         return;
     }
+    newTaskPosted_ = false;
+    // Paths handed over while the save question is open join the dialog.
+    const CQmScopedFlag inNewTask(inNewTask_);
+    if (!AskSaveChanges()) {
+        pendingPaths_.clear();
+        return;
+    }
     std::vector<std::u16string> initialPaths = std::move(pendingPaths_);
     pendingPaths_.clear();
-    if (!AskSaveChanges()) return;
 
     QmNewTaskChoice choice;
-    if (!host_.RunNewTaskDialog(initialPaths, choice)) return;
+    bool accepted = false;
+    {
+        const CQmScopedFlag inDialog(inNewTaskDialog_);
+        accepted = host_.RunNewTaskDialog(initialPaths, choice);
+    }
+    if (!accepted) return;
 
     // The rows point at the items the document is about to destroy: they go
     // first, so nothing can reach a freed item, also when the task then
@@ -228,7 +252,10 @@ void CQmFrameLogic::OnHashDone() {
     std::u16string summary = FormatCompletionSummary(ElapsedSinceStart(), runner_.GetProcessedBytes());
     // After a verification what the user wants to know first is how many
     // files are wrong.
-    if (GetQuorviaDoc().IsVerifyMode()) summary += u"，" + FormatVerifyCounts(CountVerifyResults(GetQuorviaDoc()));
+    if (GetQuorviaDoc().IsVerifyMode()) {
+        summary += u"，";
+        summary += FormatVerifyCounts(CountVerifyResults(GetQuorviaDoc()));
+    }
     host_.SetPaneText(kPaneProgress, summary);
     UpdateTitleAndCommands();
     host_.BringToFront();
@@ -421,11 +448,33 @@ void CQmFrameLogic::ProcessCommandLine(std::span<const std::u16string> arguments
             pendingPaths_.clear();
         } else {
             // The new-task dialog opens with the file in its list.
-            host_.PostCommand(ID_FILE_NEW);
+            PostNewTask();
         }
     } else if (!pendingPaths_.empty()) {
-        host_.PostCommand(ID_FILE_NEW);
+        PostNewTask();
     }
+}
+
+void CQmFrameLogic::PostNewTask() {
+    newTaskPosted_ = true;
+    host_.PostCommand(ID_FILE_NEW);
+}
+
+void CQmFrameLogic::OnPathsHandedOver(std::vector<std::u16string> paths) {
+    if (closing_) return;
+    host_.BringToFront();
+    if (paths.empty()) return;
+    if (inNewTaskDialog_) {
+        host_.AddToNewTaskDialog(paths);
+        return;
+    }
+    for (std::u16string& path : paths) {
+        if (std::find(pendingPaths_.begin(), pendingPaths_.end(), path) == pendingPaths_.end())
+            pendingPaths_.push_back(std::move(path));
+    }
+    // A running task keeps them for the next new-task dialog; a dialog on
+    // its way takes them when it opens.
+    if (!runner_.IsRunning() && !newTaskPosted_ && !inNewTask_) PostNewTask();
 }
 
 void CQmFrameLogic::OnDropFiles(std::vector<std::u16string> paths) {
@@ -452,7 +501,7 @@ void CQmFrameLogic::OnDropFiles(std::vector<std::u16string> paths) {
             return;
         }
     }
-    host_.PostCommand(ID_FILE_NEW);
+    PostNewTask();
 }
 
 CQmFrameLogic::CommandState CQmFrameLogic::GetCommandState(uint32_t id) const {

@@ -66,6 +66,12 @@ public:
     void OnProgressTick();
     // Local files dropped onto the window.
     void OnDropFiles(std::vector<std::u16string> paths);
+    // Absolute paths another start of the program handed to this window
+    // (the file manager starts one process per chosen item): they go to the
+    // new-task dialog, the one open, the one about to open, or else a new
+    // one; during a task they wait for the next new-task dialog. Lists among
+    // them are hashed like any file, never opened.
+    void OnPathsHandedOver(std::vector<std::u16string> paths);
     // The window is asked to close: true to close, false to stay. After a
     // true answer during a task the threads are asked to stop and every
     // later message is ignored; the destructor waits for them.
@@ -87,6 +93,7 @@ public:
 
 private:
     void NewTask();
+    void PostNewTask();
     void VerificationPass(bool allItems);
     void StopTask();
     void OnEnumDone(uintptr_t wParam, intptr_t lParam);
@@ -111,6 +118,10 @@ private:
     uint64_t lastProcessedBytes_ = 0;
     bool topMost_ = false;
     bool closing_ = false;
+    // A posted ID_FILE_NEW not yet run; inside NewTask; its dialog open.
+    bool newTaskPosted_ = false;
+    bool inNewTask_ = false;
+    bool inNewTaskDialog_ = false;
     // The enumeration's end message while the list takes in its last rows.
     struct EnumEnd {
         uintptr_t wParam;

@@ -1,6 +1,8 @@
 // Command-line and drop rules of the main window (see launch_paths.h).
 #include "desktop/launch_paths.h"
 
+#include <cstring>
+
 #include "common/os/file.h"
 #include "common/os/path_rules.h"
 #include "common/path_util.h"
@@ -33,6 +35,33 @@ std::vector<std::u16string> KeepLaunchArguments(std::span<const std::u16string> 
         kept.push_back(MakeAbsolute(arg));
     }
     return kept;
+}
+
+std::u16string PackHandedOverPaths(std::span<const std::u16string> paths) {
+    std::u16string packed;
+    for (const std::u16string& path : paths) {
+        packed += path;
+        packed.push_back(u'\0');
+    }
+    return packed;
+}
+
+std::optional<std::vector<std::u16string>> UnpackHandedOverPaths(const void* data, size_t bytes) {
+    if (bytes % sizeof(char16_t) != 0 || (bytes != 0 && !data)) return std::nullopt;
+    // Copied first: the sender's buffer need not be aligned for char16_t.
+    std::u16string units(bytes / sizeof(char16_t), u'\0');
+    if (bytes != 0) std::memcpy(units.data(), data, bytes);
+    std::vector<std::u16string> paths;
+    size_t start = 0;
+    while (start < units.size()) {
+        const size_t end = units.find(u'\0', start);
+        if (end == std::u16string::npos || end == start || end - start > kMaxHandedOverPathLength ||
+            paths.size() == kMaxHandedOverPaths)
+            return std::nullopt;
+        paths.emplace_back(units, start, end - start);
+        start = end + 1;
+    }
+    return paths;
 }
 
 bool HasHashListExtension(std::u16string_view path) {

@@ -383,12 +383,19 @@ bool CMainFrame::RunNewTaskDialog(const std::vector<std::u16string>& initialPath
     if (options_.newTaskDialog) return options_.newTaskDialog(*this, initialPaths, choice);
     QWidget* owner = QApplication::activeWindow() ? QApplication::activeWindow() : this;
     CQmNewHashDlg dialog(initialPaths, owner);
-    if (dialog.exec() != QDialog::Accepted) return false;
+    newTaskDialog_ = &dialog;
+    const int result = dialog.exec();
+    newTaskDialog_ = nullptr;
+    if (result != QDialog::Accepted) return false;
     choice.algorithmId = dialog.GetAlgorithmId();
     choice.recurseSubdirectories = dialog.GetRecurseSubdirectories();
     choice.chosenPaths = dialog.GetChosenPaths();
     choice.commonRoot = dialog.GetCommonRoot();
     return true;
+}
+
+void CMainFrame::AddToNewTaskDialog(std::span<const std::u16string> paths) {
+    if (newTaskDialog_) newTaskDialog_->AddChosenPaths(paths);
 }
 
 void CMainFrame::RunAboutBox() {

@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,7 @@ namespace qm {
 
 class CMainFrame;
 class CQuorviaView;
+class CQmNewHashDlg;
 
 struct CMainFrameOptions {
     // The command line without the program itself.
@@ -95,6 +97,7 @@ private:
     void SetPaneText(int pane, std::u16string_view text) override;
     void SetCommandState(uint32_t id, bool enabled, bool checked) override;
     bool RunNewTaskDialog(const std::vector<std::u16string>& initialPaths, QmNewTaskChoice& choice) override;
+    void AddToNewTaskDialog(std::span<const std::u16string> paths) override;
     void RunAboutBox() override;
     bool IsToolbarVisible() override;
     void SetToolbarVisible(bool visible) override;
@@ -121,6 +124,7 @@ private:
     CQuorviaView* view_ = nullptr;  // the central widget
     QToolBar* toolBar_ = nullptr;
     QLabel* panes_[3] = {};
+    CQmNewHashDlg* newTaskDialog_ = nullptr;  // while it is open
     std::map<uint32_t, QAction*> actions_;
     // Declared last: destroyed (waiting for the threads) before everything
     // the threads' messages could reach.

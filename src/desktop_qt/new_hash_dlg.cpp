@@ -162,9 +162,13 @@ bool CQmNewHashDlg::AddDroppedUrls(const QList<QUrl>& urls) {
     }
     // A drop of nothing usable leaves the selection as it was.
     if (paths.empty()) return false;
+    AddChosenPaths(paths);
+    return true;
+}
+
+void CQmNewHashDlg::AddChosenPaths(std::span<const std::u16string> paths) {
     logic_.AddChosenPaths(paths);
     ShowPaths();
-    return true;
 }
 
 void CQmNewHashDlg::OnAddFiles() {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,10 @@ public:
     // The row of `path`: an existing row naming the same path, else a new
     // last row. With `select` the row is selected as well.
     int AddPath(std::u16string_view path, bool select);
+
+    // Adds `paths`, selected, after clearing the selection, as the Add
+    // buttons do.
+    void AddChosenPaths(std::span<const std::u16string> paths);
 
     // Adds the local files among `urls`, selected, after clearing the
     // selection; other URLs are ignored. False when none was a local file.

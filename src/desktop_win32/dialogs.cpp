@@ -148,6 +148,11 @@ void CQmNewTaskDlg::Layout(int width, int height) {
     SendMessageW(list_, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE_USEHEADER);
 }
 
+void CQmNewTaskDlg::AddChosenPaths(std::span<const std::u16string> paths) {
+    logic_.AddChosenPaths(paths);
+    if (list_) ShowPaths();
+}
+
 void CQmNewTaskDlg::ShowPaths() {
     SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
@@ -205,9 +210,7 @@ INT_PTR CQmNewTaskDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (!anchors_.empty()) Layout(LOWORD(lParam), HIWORD(lParam));
         return TRUE;
     case WM_DROPFILES: {
-        const std::vector<std::u16string> paths = DroppedPaths(reinterpret_cast<HDROP>(wParam));
-        logic_.AddChosenPaths(paths);
-        ShowPaths();
+        AddChosenPaths(DroppedPaths(reinterpret_cast<HDROP>(wParam)));
         return TRUE;
     }
     case WM_NOTIFY: {

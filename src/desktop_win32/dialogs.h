@@ -24,6 +24,10 @@ public:
     // `choice` holds what it hands over.
     bool Run(HWND owner, QmNewTaskChoice& choice);
 
+    // Adds `paths`, selected, after clearing the selection, as its Add
+    // buttons and drops do.
+    void AddChosenPaths(std::span<const std::u16string> paths);
+
     // While it runs (tests): the dialog and its logic.
     HWND GetHwnd() const { return hwnd_; }
     CQmNewTaskDialogLogic& Logic() { return logic_; }

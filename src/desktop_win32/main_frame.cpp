@@ -6,9 +6,11 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "common/app_info.h"
 #include "common/system_info.h"
+#include "desktop/launch_paths.h"
 #include "desktop/command_ids.h"
 #include "desktop/frame_resources.h"
 #include "document/quorvia_doc.h"
@@ -16,6 +18,7 @@
 #include "desktop_win32/dialogs.h"
 #include "desktop_win32/icon_cache.h"
 #include "desktop_win32/resource.h"
+#include "desktop_win32/shell_integration.h"
 #include "desktop_win32/win32_prompts.h"
 #include "engines/register_engines.h"
 
@@ -91,6 +94,7 @@ bool CMainFrame::OnCreate() {
     loop.AddFilter(this);
     loop.AddIdleHandler(this);
     logic_->OnCreate(options_.arguments);
+    if (!options_.handedOverPaths.empty()) logic_->OnPathsHandedOver(std::move(options_.handedOverPaths));
     return true;
 }
 
@@ -200,6 +204,7 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE:
         return OnCreate() ? 0 : -1;
     case WM_DESTROY: {
+        UnmarkFrame(GetHwnd());
         CQmMessageLoop& loop = CQmMessageLoop::ForThread();
         loop.RemoveFilter(this);
         loop.RemoveIdleHandler(this);
@@ -209,8 +214,11 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_CLOSE:
         if (!logic_->QueryClose()) return 0;
+        UnmarkFrame(GetHwnd());
         DestroyWindow(GetHwnd());
         return 0;
+    case WM_COPYDATA:
+        return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam)) ? TRUE : FALSE;
     case WM_QUERYENDSESSION:
         return logic_->QueryClose() ? TRUE : FALSE;
     case WM_COMMAND:
@@ -306,6 +314,18 @@ void CMainFrame::OnDropFiles(HDROP drop) {
     logic_->OnDropFiles(std::move(paths));
 }
 
+// Paths the verb's later starts hand over. Refused (the sender then opens a
+// window of its own) unless this is the verb's window and stays open.
+bool CMainFrame::OnCopyData(const COPYDATASTRUCT* data) {
+    if (!data || data->dwData != kHandOverDataId || !IsMarkedFrame(GetHwnd()) || logic_->IsClosing()) return false;
+    std::optional<std::vector<std::u16string>> paths = UnpackHandedOverPaths(data->lpData, data->cbData);
+    if (!paths) return false;
+    // Nothing here waits for the user: the dialog is posted, or is open
+    // already and takes the paths, so the sender is released at once.
+    logic_->OnPathsHandedOver(std::move(*paths));
+    return true;
+}
+
 bool CMainFrame::PreTranslateMessage(MSG& message) {
     if (accelerators_ && TranslateAcceleratorW(GetHwnd(), accelerators_.Get(), &message)) return true;
     return view_.IsFindDialogMessage(message);
@@ -342,7 +362,14 @@ bool CMainFrame::RunNewTaskDialog(const std::vector<std::u16string>& initialPath
     if (options_.newTaskDialog) return options_.newTaskDialog(*this, initialPaths, choice);
     const HWND active = GetActiveWindow();
     CQmNewTaskDlg dialog(initialPaths);
-    return dialog.Run(active ? active : GetHwnd(), choice);
+    newTaskDialog_ = &dialog;
+    const bool accepted = dialog.Run(active ? active : GetHwnd(), choice);
+    newTaskDialog_ = nullptr;
+    return accepted;
+}
+
+void CMainFrame::AddToNewTaskDialog(std::span<const std::u16string> paths) {
+    if (newTaskDialog_) newTaskDialog_->AddChosenPaths(paths);
 }
 
 void CMainFrame::RunAboutBox() {
@@ -407,7 +434,12 @@ uint64_t CMainFrame::GetTickCount() { return options_.clock ? options_.clock() :
 int RunProgram(std::vector<std::u16string> arguments, int showCommand) {
     GetAppInfo().SetNames(kDisplayName, u"Quorvia 2.0", nullptr);
     GetAppInfo().SetTitle(kDisplayName);
+    SetProcessAppUserModelId();
     const ComApartment com;
+    // The installer's call: the Start-menu shortcut, made by the program
+    // itself so it carries the taskbar identity. Exit code 0 when written.
+    if (!arguments.empty() && arguments.front() == kCreateShortcutSwitch)
+        return arguments.size() == 2 && SUCCEEDED(CreateProgramShortcut(arguments[1])) ? 0 : 2;
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS;
@@ -418,9 +450,25 @@ int RunProgram(std::vector<std::u16string> arguments, int showCommand) {
     int exitCode = 0;
     {
         CMainFrameOptions options;
-        options.arguments = std::move(arguments);
+        // The verb's start: its paths go to the verb's window if one is
+        // open, else to a new window that becomes it.
+        std::optional<CQmVerbHandOver> handOver;
+        if (!arguments.empty() && arguments.front() == kExplorerVerbSwitch) {
+            std::vector<std::u16string> paths =
+                KeepLaunchArguments(std::span<const std::u16string>(arguments).subspan(1));
+            handOver.emplace();
+            if (handOver->HandTo(paths)) return 0;
+            options.handedOverPaths = std::move(paths);
+        } else {
+            options.arguments = std::move(arguments);
+        }
         CMainFrame frame(std::move(options));
-        if (frame.CreateFrame(showCommand)) exitCode = CQmMessageLoop::ForThread().Run();
+        const bool created = frame.CreateFrame(showCommand);
+        if (handOver) {
+            if (created) handOver->MarkAndRelease(frame.GetHwnd());
+            handOver.reset();
+        }
+        if (created) exitCode = CQmMessageLoop::ForThread().Run();
         // Leaving this block destroys the frame, whose task runner waits for
         // every worker thread still running: the process-wide document and
         // icon cache go only after the last thread has ended.

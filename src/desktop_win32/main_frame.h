@@ -21,6 +21,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,10 +36,14 @@
 namespace qm::win32 {
 
 class CMainFrame;
+class CQmNewTaskDlg;
 
 struct CMainFrameOptions {
     // The command line without the program itself.
     std::vector<std::u16string> arguments;
+    // Paths the file manager's verb started the program with: taken as
+    // handed over, once the window is made.
+    std::vector<std::u16string> handedOverPaths;
     // Milliseconds of a monotonic clock; empty: QueryTickCount64.
     std::function<uint64_t()> clock;
     // Runs the new-task dialog; false when it was cancelled. Empty: the real
@@ -86,6 +91,7 @@ private:
     void OnMenuSelect(UINT item, UINT flags, HMENU menu);
     LRESULT OnNotify(NMHDR* header);
     void OnDropFiles(HDROP drop);
+    bool OnCopyData(const COPYDATASTRUCT* data);
 
     // IQmMessageFilter, IQmIdleHandler
     bool PreTranslateMessage(MSG& message) override;
@@ -97,6 +103,7 @@ private:
     void SetPaneText(int pane, std::u16string_view text) override;
     void SetCommandState(uint32_t id, bool enabled, bool checked) override;
     bool RunNewTaskDialog(const std::vector<std::u16string>& initialPaths, QmNewTaskChoice& choice) override;
+    void AddToNewTaskDialog(std::span<const std::u16string> paths) override;
     void RunAboutBox() override;
     bool IsToolbarVisible() override;
     void SetToolbarVisible(bool visible) override;
@@ -139,6 +146,7 @@ private:
     // prompts.
     std::u16string paneTexts_[3];
     std::u16string tooltip_;  // the text a tooltip is showing
+    CQmNewTaskDlg* newTaskDialog_ = nullptr;  // while it is open
     // Declared last: destroyed (waiting for the threads) before everything
     // the threads' messages could reach.
     std::unique_ptr<CQmFrameLogic> logic_;

@@ -5,6 +5,9 @@
 
 // Menu, accelerators, toolbar layout and icon of the main window.
 #define IDR_MAINFRAME 128
+// A hash list's icon, which Explorer shows for the lists the program opens
+// (it is named by this id in the registry, so it never changes).
+#define IDI_HASH_LIST 129
 // The toolbar's eight images.
 #define IDB_TOOLBAR 3
 // The same at twice the size, for screens of 150 % and more.

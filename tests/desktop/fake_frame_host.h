@@ -140,6 +140,10 @@ public:
         log.push_back("dialog new-task");
         return newTaskDialog && newTaskDialog(initialPaths, choice);
     }
+    std::vector<std::u16string> addedToDialog;
+    void AddToNewTaskDialog(std::span<const std::u16string> paths) override {
+        addedToDialog.insert(addedToDialog.end(), paths.begin(), paths.end());
+    }
     void RunAboutBox() override { ++aboutShown; }
 
     bool IsToolbarVisible() override { return toolbarVisible; }

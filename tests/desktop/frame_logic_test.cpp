@@ -571,6 +571,71 @@ TEST_F(FrameLogicTest, DropsThatAreNoListOpenTheNewTaskDialog) {
     EXPECT_EQ(logic->GetPendingPaths(), (std::vector<std::u16string>{U(dir.path()), U(notes)}));
 }
 
+// Another start hands its paths over, several times in a row, as the file
+// manager does for each chosen item: one dialog takes them all, wherever it
+// is on its way, and a list among them is hashed, not opened.
+TEST_F(FrameLogicTest, HandedOverPathsGatherInOneNewTaskDialog) {
+    Create();
+    const std::u16string a = U(dir.Write("a.md5", "not a list\n"));
+    const std::u16string b = U(dir.Write("b.bin", "b"));
+    const std::u16string c = U(dir.Write("c.bin", "c"));
+    logic->OnPathsHandedOver({a});
+    logic->OnPathsHandedOver({b, a});
+    EXPECT_EQ(host.postedCommands, std::deque<uint32_t>{ID_FILE_NEW}) << "one dialog for both";
+    EXPECT_EQ(host.fronts, 2);
+    EXPECT_EQ(GetQuorviaDoc().GetItemCount(), 0u);
+
+    // While the dialog is open, later paths go into it; a cancelled dialog
+    // leaves nothing pending, so the next hand-over opens a new one.
+    host.newTaskDialog = [&](const std::vector<std::u16string>&, QmNewTaskChoice&) {
+        logic->OnPathsHandedOver({c});
+        return false;
+    };
+    host.postedCommands.clear();
+    logic->OnCommand(ID_FILE_NEW);
+    ASSERT_EQ(host.dialogInitialPaths.size(), 1u);
+    EXPECT_EQ(host.dialogInitialPaths[0], (std::vector<std::u16string>{a, b}));
+    EXPECT_EQ(host.addedToDialog, std::vector<std::u16string>{c});
+    EXPECT_TRUE(host.postedCommands.empty());
+    EXPECT_TRUE(logic->GetPendingPaths().empty());
+
+    // Handed over while the save question is open: the dialog after it
+    // lists them, and no second dialog follows.
+    ASSERT_TRUE(GetQuorviaDoc().LoadHashList(U(dir.Write("l.sha1", "A9993E364706816ABA3E25717850C26C9CD0D89D *x\r\n"))));
+    GetQuorviaDoc().SetModified(true);
+    prompts.boxAnswers = {IDNO};
+    prompts.onBox = [&](const QmMessageBoxRequest&) { logic->OnPathsHandedOver({b}); };
+    host.newTaskDialog = nullptr;
+    logic->OnCommand(ID_FILE_NEW);
+    ASSERT_EQ(host.dialogInitialPaths.size(), 2u);
+    EXPECT_EQ(host.dialogInitialPaths[1], std::vector<std::u16string>{b});
+    EXPECT_TRUE(host.postedCommands.empty());
+}
+
+TEST_F(FrameLogicTest, PathsHandedOverDuringATaskWaitForTheNextNewTask) {
+    Create();
+    const std::u16string file = U(dir.Write("a.txt", "abc"));
+    host.newTaskDialog = [&](const std::vector<std::u16string>& paths, QmNewTaskChoice& choice) {
+        choice.chosenPaths = {{paths.at(0), false}};
+        choice.commonRoot = U(dir.path());
+        choice.algorithmId = 5;
+        return true;
+    };
+    logic->OnPathsHandedOver({file});
+    logic->OnCommand(ID_FILE_NEW);
+    ASSERT_TRUE(logic->IsRunning());
+    host.postedCommands.clear();
+    logic->OnPathsHandedOver({U(dir.path())});
+    EXPECT_TRUE(host.postedCommands.empty());
+    EXPECT_TRUE(prompts.boxes.empty()) << "no box interrupts the running task";
+    RunToEnd();
+    host.newTaskDialog = nullptr;
+    prompts.boxAnswers = {IDNO};  // the results stay unsaved
+    logic->OnCommand(ID_FILE_NEW);
+    ASSERT_EQ(host.dialogInitialPaths.size(), 2u);
+    EXPECT_EQ(host.dialogInitialPaths[1], std::vector<std::u16string>{U(dir.path())});
+}
+
 TEST(LaunchPathsTest, OnlyASingleRegularFileBelowTheLimitIsProbed) {
     test::TempDir dir;
     MakeSparse(dir / "below", kDropProbeSizeLimit - 1);
@@ -587,6 +652,31 @@ TEST(LaunchPathsTest, OnlyASingleRegularFileBelowTheLimitIsProbed) {
     EXPECT_TRUE(HasHashListExtension(u"/x/a.b.md5"));
     EXPECT_FALSE(HasHashListExtension(u"/x/a.md5.bak"));
     EXPECT_FALSE(HasHashListExtension(u"/x.md5/a"));
+}
+
+// What another process sends is checked before a path is taken from it.
+TEST(LaunchPathsTest, HandedOverPathsRoundTripAndMalformedPackingsAreRefused) {
+    const std::vector<std::u16string> paths{u"/a/文件.bin", u"/b"};
+    const std::u16string packed = PackHandedOverPaths(paths);
+    // Sent from an odd address: the receiver may not assume alignment.
+    std::string bytes(1, '\0');
+    bytes.append(reinterpret_cast<const char*>(packed.data()), packed.size() * sizeof(char16_t));
+    EXPECT_EQ(UnpackHandedOverPaths(bytes.data() + 1, bytes.size() - 1), paths);
+    EXPECT_EQ(UnpackHandedOverPaths(nullptr, 0), std::vector<std::u16string>{});
+
+    auto unpack = [](const std::u16string& units) {
+        return UnpackHandedOverPaths(units.data(), units.size() * sizeof(char16_t));
+    };
+    EXPECT_FALSE(UnpackHandedOverPaths(packed.data(), packed.size() * 2 - 1)) << "half a code unit";
+    EXPECT_FALSE(unpack(u"/a")) << "no NUL at the end";
+    EXPECT_FALSE(unpack(std::u16string(u"/a\0\0", 4))) << "an empty path";
+    EXPECT_FALSE(unpack(std::u16string(kMaxHandedOverPathLength + 1, u'x') + u'\0'));
+    EXPECT_TRUE(unpack(std::u16string(kMaxHandedOverPathLength, u'x') + u'\0'));
+    std::u16string many;
+    for (size_t i = 0; i <= kMaxHandedOverPaths; ++i) many += std::u16string(u"p\0", 2);
+    EXPECT_FALSE(unpack(many));
+    many.resize(many.size() - 2);
+    EXPECT_EQ(unpack(many)->size(), kMaxHandedOverPaths);
 }
 
 // --- close, stop, verify --------------------------------------------------

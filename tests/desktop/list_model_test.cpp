@@ -76,20 +76,19 @@ protected:
     Recorder recorder_;
 };
 
-void SetDigest(CQmQuorviaItem* item, uint8_t first, uint8_t fill) {
+// The hasher stores into the verification hash while the process-wide
+// document is in verify mode (which a verification leaves on, so each store
+// sets it).
+void StoreDigest(CQmQuorviaItem* item, uint8_t first, uint8_t fill, bool verify) {
     uint8_t digest[16];
     std::fill(std::begin(digest), std::end(digest), fill);
     digest[0] = first;
+    GetQuorviaDoc().SetVerifyMode(verify);
     item->SetHash(digest, sizeof digest, 4);
-}
-
-// The hasher of a verification pass stores into the verification hash while
-// the process-wide document is in verify mode.
-void SetVerifyDigest(CQmQuorviaItem* item, uint8_t first, uint8_t fill) {
-    GetQuorviaDoc().SetVerifyMode(true);
-    SetDigest(item, first, fill);
     GetQuorviaDoc().SetVerifyMode(false);
 }
+void SetDigest(CQmQuorviaItem* item, uint8_t first, uint8_t fill) { StoreDigest(item, first, fill, false); }
+void SetVerifyDigest(CQmQuorviaItem* item, uint8_t first, uint8_t fill) { StoreDigest(item, first, fill, true); }
 
 TEST_F(ListModelTest, GroupsByDirectoryInOrderOfFirstAppearance) {
     CQmQuorviaItem* a1 = Add(u"/data/a/one.txt");

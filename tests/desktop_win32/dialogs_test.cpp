@@ -1,7 +1,7 @@
 // The Windows program's own dialogs, run for real and answered from a
 // timer as a user would: the new-task dialog (its list, algorithms, option,
-// a drop, the Delete key and OK's checks), the About box, and drops on the
-// main window.
+// a drop, the Delete key and OK's checks), the About box, drops on the main
+// window, and the hand-over of the file manager's verb.
 #include "desktop_win32/dialogs.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +18,8 @@
 #include "desktop/fake_prompts.h"
 #include "desktop_win32/main_frame.h"
 #include "desktop_win32/resource.h"
+#include "desktop_win32/shell_integration.h"
+#include "desktop/launch_paths.h"
 #include "desktop_win32/win32_test_util.h"
 #include "document/quorvia_doc.h"
 #include "engines/hash_object.h"
@@ -202,6 +204,61 @@ TEST_F(DialogsTest, DropsOnTheMainWindow) {
     EXPECT_EQ(prompts_.boxes[0].text, u"当前正在计算文件校验，因此暂不能创建新的任务。");
     EXPECT_TRUE(frame.Logic().GetPendingPaths().empty());
     ASSERT_TRUE(test::PumpUntil([&] { return !frame.Logic().IsRunning(); }));
+}
+
+// The file manager's verb: its later starts hand their paths to the verb's
+// window, found by its mark, and the real dialog lists them, also the ones
+// that come while it is open. A list among them is hashed, not opened.
+// Another program's message, a malformed one, or one to a window without
+// the mark is refused, so the start would open a window of its own.
+TEST_F(DialogsTest, TheVerbsStartsHandTheirPathsToOneWindowAndItsDialog) {
+    const std::u16string list = U(dir_.Write("l.md5", "900150983CD24FB0D6963F7D28E17F72 *x\r\n"));
+    const std::u16string folder = U(dir_.path());
+    win32::CMainFrame frame;
+    ASSERT_TRUE(frame.CreateFrame(SW_SHOWNOACTIVATE));
+    EXPECT_FALSE(win32::CQmVerbHandOver().HandTo(std::vector<std::u16string>{list})) << "no verb window yet";
+    win32::CQmVerbHandOver().MarkAndRelease(frame.GetHwnd());
+    EXPECT_TRUE(win32::CQmVerbHandOver().HandTo(std::vector<std::u16string>{list}));
+
+    auto send = [&](ULONG_PTR id, const void* data, DWORD bytes) {
+        COPYDATASTRUCT copy{id, bytes, const_cast<void*>(data)};
+        return SendMessageW(frame.GetHwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
+    };
+    const std::u16string packed = PackHandedOverPaths(std::vector<std::u16string>{folder});
+    EXPECT_EQ(send(win32::kHandOverDataId, packed.data(), 3), FALSE) << "half a code unit";
+    EXPECT_EQ(send(win32::kHandOverDataId + 1, packed.data(), static_cast<DWORD>(packed.size() * 2)), FALSE);
+
+    std::vector<std::u16string> listed;
+    std::vector<int> selected;
+    const DialogAnswer answer(L"新建校验任务", [&](HWND hwnd) {
+        EXPECT_TRUE(win32::CQmVerbHandOver().HandTo(std::vector<std::u16string>{folder}));
+        listed = test::ListColumn(GetDlgItem(hwnd, IDC_PATH_LIST), 0);
+        selected = test::SelectedRows(GetDlgItem(hwnd, IDC_PATH_LIST));
+        SendMessageW(hwnd, WM_COMMAND, IDCANCEL, 0);
+    });
+    ASSERT_TRUE(test::PumpUntil([&] { return answer.Done() && !IsWindow(FindWindowW(L"#32770", L"新建校验任务")); }, 10));
+    EXPECT_EQ(listed, (std::vector<std::u16string>{list, folder}));
+    EXPECT_EQ(selected, std::vector<int>{1}) << "what came last is selected, as after a drop";
+    EXPECT_EQ(GetQuorviaDoc().GetItemCount(), 0u) << "the list was not opened";
+
+    win32::UnmarkFrame(frame.GetHwnd());
+    EXPECT_FALSE(win32::CQmVerbHandOver().HandTo(std::vector<std::u16string>{folder}));
+    EXPECT_EQ(send(win32::kHandOverDataId, packed.data(), static_cast<DWORD>(packed.size() * 2)), FALSE);
+}
+
+// The installer's shortcut names the program. (Its taskbar identity is a
+// shortcut property, which Wine's shortcuts neither keep nor give back.)
+TEST(ShellIntegrationTest, TheShortcutNamesTheProgram) {
+    const win32::ComApartment com;
+    test::TempDir dir;
+    const std::u16string link = U(dir.path() / "栎弦文件校验工具.lnk");
+    ASSERT_EQ(win32::CreateProgramShortcut(link), S_OK);
+    win32::ComPtr<IShellLinkW> loaded;
+    ASSERT_EQ(win32::LoadShortcut(link, loaded), S_OK);
+    wchar_t module[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    EXPECT_EQ(win32::GetShortcutTarget(*loaded.Get()), win32::FromWide(module));
+    EXPECT_NE(win32::CreateProgramShortcut(U(dir.path() / "missing" / "x.lnk")), S_OK);
 }
 
 }  // namespace

@@ -112,10 +112,12 @@ TEST(ResourcesTest, TheImagesTheSoundTheDialogsAndTheManifestAreThere) {
     EXPECT_EQ(info.bmWidth, 8 * 16);
     EXPECT_EQ(info.bmHeight, 15);
     EXPECT_EQ(info.bmBitsPixel, 32);
-    for (int size : {16, 32, 48, 256}) {
-        const win32::UniqueIcon icon(
-            static_cast<HICON>(LoadImageW(kModule, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, size, size, 0)));
-        EXPECT_TRUE(icon) << size;
+    for (int id : {IDR_MAINFRAME, IDI_HASH_LIST}) {
+        for (int size : {16, 32, 48, 256}) {
+            const win32::UniqueIcon icon(
+                static_cast<HICON>(LoadImageW(kModule, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0)));
+            EXPECT_TRUE(icon) << id << " " << size;
+        }
     }
     const HRSRC wave = FindResourceW(kModule, MAKEINTRESOURCEW(IDR_COMPLETE_SOUND), L"WAVE");
     ASSERT_TRUE(wave);
