@@ -27,6 +27,7 @@ APP_NAME=栎弦文件校验工具
 PROGID=Zantoria.Quorvia.HashList
 VERB=Zantoria.Quorvia.Hash
 VERB_TEXT=用栎弦文件校验工具计算校验值
+SHORTCUT_DESCRIPTION=计算文件和文件夹的校验值，保存校验列表并重新校验其中的文件
 FILES=(quorvia.exe quorvia-cli.exe README.txt uninstall.exe)
 
 # A fresh prefix, headless (the null display driver), silent, and without
@@ -88,6 +89,13 @@ reg_value() {
   else
     printf '%s\n' "$data"
   fi
+}
+
+# Whether FILE holds TEXT in UTF-16LE, as a shortcut keeps its strings.
+holds_utf16() {
+  local pattern
+  pattern=$(printf '%s' "$2" | iconv -f UTF-8 -t UTF-16LE | od -An -v -tx1 | tr -d ' \n')
+  od -An -v -tx1 "$1" | tr -d ' \n' | grep -q "$pattern"
 }
 
 has_key() { wine reg query "$1" >/dev/null 2>&1; }
@@ -161,14 +169,16 @@ check_installed() {
     expect_value "$classes\\$class\\shell\\$VERB\\command" @ "$exe --explorer-verb \"%1\""
   done
 
-  # Only the program's own shortcut carries the AppUserModelID (in UTF-16:
-  # without the zero bytes it reads as ASCII); the installer's fallback has
-  # none.
+  # The program's own shortcut (the installer's fallback has no
+  # description) to the installed program. Its AppUserModelID cannot be
+  # read back here: Wine 8 keeps a shortcut's properties nowhere (its
+  # IPropertyStore on shell links is a stub that reports success).
   local link="$programs/$APP_NAME.lnk"
   if [ ! -f "$link" ]; then
     fail "no Start menu entry $link"
-  elif ! tr -d '\0' <"$link" | grep -aqF Zantoria.Quorvia; then
-    fail "$link carries no AppUserModelID Zantoria.Quorvia"
+  else
+    holds_utf16 "$link" "$dir\\quorvia.exe" || fail "$link does not lead to $dir\\quorvia.exe"
+    holds_utf16 "$link" "$SHORTCUT_DESCRIPTION" || fail "$link was not written by quorvia.exe --create-shortcut"
   fi
 }
 
