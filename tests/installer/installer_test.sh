@@ -112,7 +112,6 @@ expect_no_value() {
   local actual
   if actual=$(reg_value "$1" "$2"); then fail "$1: $2 is still there ('$actual')"; fi
 }
-expect_key() { has_key "$1" || fail "$1 is missing"; }
 expect_no_key() { if has_key "$1"; then fail "$1 is still there"; fi; }
 
 # --- What an install leaves --------------------------------------------------

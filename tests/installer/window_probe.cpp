@@ -20,9 +20,9 @@
 #include <cstdlib>
 #include <cwchar>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -33,39 +33,16 @@ constexpr wchar_t kNewTaskCaption[] = L"新建校验任务";
 constexpr int kPathListId = 1000;
 constexpr int kDefaultTimeoutMs = 20000;
 
-// A kernel handle, closed once.
-class Handle {
-public:
-    explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
-    ~Handle() {
-        if (handle_) CloseHandle(handle_);
-    }
-    Handle(Handle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    Handle& operator=(Handle&&) = delete;
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
+// A kernel handle, closed once; memory in another process, released there.
+struct CloseKernelHandle {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
 };
-
-// Memory in another process, released with it.
-class RemoteMemory {
-public:
-    RemoteMemory(HANDLE process, size_t size)
-        : process_(process), address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {}
-    ~RemoteMemory() {
-        if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-    }
-    RemoteMemory(const RemoteMemory&) = delete;
-    RemoteMemory& operator=(const RemoteMemory&) = delete;
-    char* Get() const { return static_cast<char*>(address_); }
-
-private:
-    HANDLE process_;
-    void* address_;
+using Handle = std::unique_ptr<void, CloseKernelHandle>;
+struct FreeRemoteMemory {
+    HANDLE process;
+    void operator()(void* address) const { VirtualFreeEx(process, address, 0, MEM_RELEASE); }
 };
+using RemoteMemory = std::unique_ptr<char, FreeRemoteMemory>;
 
 void PrintLine(const std::wstring& text) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
@@ -139,14 +116,17 @@ bool PrintDialogPaths() {
     DWORD processId = 0;
     GetWindowThreadProcessId(list, &processId);
     const Handle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
-    if (!list || !process.Get()) {
+    if (!list || !process) {
         std::fprintf(stderr, "window_probe: the path list or its process cannot be reached\n");
         return false;
     }
     constexpr int kTextChars = 32768;
-    const RemoteMemory remote(process.Get(), sizeof(LVITEMW) + kTextChars * sizeof(wchar_t));
-    if (!remote.Get()) return false;
-    wchar_t* const remoteText = reinterpret_cast<wchar_t*>(remote.Get() + sizeof(LVITEMW));
+    const RemoteMemory remote(static_cast<char*>(VirtualAllocEx(process.get(), nullptr,
+                                                                sizeof(LVITEMW) + kTextChars * sizeof(wchar_t),
+                                                                MEM_COMMIT, PAGE_READWRITE)),
+                              FreeRemoteMemory{process.get()});
+    if (!remote) return false;
+    wchar_t* const remoteText = reinterpret_cast<wchar_t*>(remote.get() + sizeof(LVITEMW));
     const auto rows = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
     for (LRESULT row = 0; row < rows; ++row) {
         LVITEMW item{};
@@ -154,10 +134,10 @@ bool PrintDialogPaths() {
         item.pszText = remoteText;
         item.cchTextMax = kTextChars;
         std::wstring text(kTextChars, L'\0');
-        if (!WriteProcessMemory(process.Get(), remote.Get(), &item, sizeof item, nullptr)) return false;
+        if (!WriteProcessMemory(process.get(), remote.get(), &item, sizeof item, nullptr)) return false;
         const auto length = SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
-                                         reinterpret_cast<LPARAM>(remote.Get()));
-        if (!ReadProcessMemory(process.Get(), remoteText, text.data(), text.size() * sizeof(wchar_t), nullptr)) {
+                                         reinterpret_cast<LPARAM>(remote.get()));
+        if (!ReadProcessMemory(process.get(), remoteText, text.data(), text.size() * sizeof(wchar_t), nullptr)) {
             return false;
         }
         text.resize(static_cast<size_t>(length));
@@ -182,7 +162,7 @@ bool CloseAll(int timeoutMs) {
     }
     for (HWND frame : Frames()) PostMessageW(frame, WM_CLOSE, 0, 0);
     for (const Handle& process : processes) {
-        if (process.Get() && WaitForSingleObject(process.Get(), static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
+        if (process && WaitForSingleObject(process.get(), static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
             std::fprintf(stderr, "window_probe: a program did not end after its window was closed\n");
             return false;
         }
@@ -198,7 +178,7 @@ Handle StartCommand(const std::wstring& commandLine) {
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
         std::fprintf(stderr, "window_probe: CreateProcessW failed (%lu)\n", GetLastError());
-        return Handle();
+        return nullptr;
     }
     CloseHandle(info.hThread);
     return Handle(info.hProcess);
@@ -235,15 +215,15 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     if (command == L"close") return CloseAll(kDefaultTimeoutMs) ? 0 : 1;
-    if (command == L"start" && argc >= 3) return StartCommand(argv[2]).Get() ? 0 : 1;
+    if (command == L"start" && argc >= 3) return StartCommand(argv[2]) ? 0 : 1;
     if (command == L"run" && argc >= 3) {
         const Handle process = StartCommand(argv[2]);
-        if (!process.Get()) return 1;
-        if (WaitForSingleObject(process.Get(), static_cast<DWORD>(numberAt(3, kDefaultTimeoutMs))) != WAIT_OBJECT_0) {
+        if (!process) return 1;
+        if (WaitForSingleObject(process.get(), static_cast<DWORD>(numberAt(3, kDefaultTimeoutMs))) != WAIT_OBJECT_0) {
             return 124;
         }
         DWORD code = 1;
-        GetExitCodeProcess(process.Get(), &code);
+        GetExitCodeProcess(process.get(), &code);
         return static_cast<int>(code);
     }
     return Usage();
