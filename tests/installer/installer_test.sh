@@ -6,7 +6,8 @@
 # command's own command lines opens a list, gathers two items into one
 # window and gives a list a window of its own; the uninstaller named by the
 # "Apps" entry takes all of it away and leaves what is not ours. Then the
-# same for all users (/ALLUSERS: Program Files, HKLM).
+# same for all users (/ALLUSERS: Program Files, HKLM), and once more with
+# the uninstaller started from its folder without being told the scope.
 #
 #   installer_test.sh SETUP_EXE WINDOW_PROBE_EXE DIST_DIR VERSION [WORK_DIR]
 #
@@ -213,11 +214,16 @@ uninstall() {
   command=$(reg_value "$entry" QuietUninstallString) || die "$entry has no QuietUninstallString"
   probe run "$command" 60000 || status=$?
   [ "$status" -eq 0 ] || die "$command exited with $status"
+  wait_for_no_key "$entry"
+}
+
+wait_for_no_key() {
+  local i
   for ((i = 0; i < 300; i++)); do
-    has_key "$entry" || return 0
+    has_key "$1" || return 0
     sleep 0.1
   done
-  die "the uninstaller left $entry in place for 30 s"
+  die "the uninstaller left $1 in place for 30 s"
 }
 
 # --- The prefix --------------------------------------------------------------
@@ -336,6 +342,16 @@ say "uninstalling it"
 uninstall HKEY_LOCAL_MACHINE
 check_uninstalled HKEY_LOCAL_MACHINE "$MACHINE_DIR" "$COMMON_PROGRAMS"
 expect_value "$HKLM_CLASSES\\.txt" @ txtfile
+
+# Started from its folder without /ALLUSERS, the uninstaller finds its
+# scope by the entry that names the folder.
+say "installing for all users again, uninstalling with $MACHINE_DIR\\uninstall.exe /S"
+install /ALLUSERS
+status=0
+probe run "\"$MACHINE_DIR\\uninstall.exe\" /S" 60000 || status=$?
+[ "$status" -eq 0 ] || fail "uninstall.exe /S exited with $status"
+wait_for_no_key "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvia"
+check_uninstalled HKEY_LOCAL_MACHINE "$MACHINE_DIR" "$COMMON_PROGRAMS"
 expect_value "$SETTINGS" HashAlg 7
 
 if [ "$failures" -ne 0 ]; then
