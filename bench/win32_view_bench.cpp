@@ -230,6 +230,14 @@ void RunTask(size_t count) {
     double longest[2] = {};
     size_t over50[2] = {};
     size_t messages = 0;
+    // The slow ones by what they were, so a stall can be traced to its kind.
+    struct Slow {
+        double ms;
+        int phase;
+        UINT message;
+        WPARAM wParam;
+    };
+    std::vector<Slow> slow;
     bool started = false;
     MSG message{};
     while (!started || frame.Logic().IsRunning()) {
@@ -244,6 +252,7 @@ void RunTask(size_t count) {
         const double spent = Milliseconds(messageStart);
         longest[phase] = std::max(longest[phase], spent);
         over50[phase] += spent > 50 ? 1 : 0;
+        if (spent > 30) slow.push_back({spent, phase, message.message, message.wParam});
         ++messages;
         started = started || frame.Logic().IsRunning();
     }
@@ -252,6 +261,11 @@ void RunTask(size_t count) {
                 messages, static_cast<int>(SendMessageW(frame.GetListWindow(), LVM_GETITEMCOUNT, 0, 0)));
     std::printf("longest message while enumerating     %9.1f ms   (%zu over 50 ms)\n", longest[0], over50[0]);
     std::printf("longest message while hashing         %9.1f ms   (%zu over 50 ms)\n", longest[1], over50[1]);
+    std::sort(slow.begin(), slow.end(), [](const Slow& a, const Slow& b) { return a.ms > b.ms; });
+    for (size_t i = 0; i < std::min<size_t>(slow.size(), 10); ++i) {
+        std::printf("  %6.1f ms  %s  message 0x%04X wParam %llu\n", slow[i].ms, slow[i].phase ? "hashing    " : "enumerating",
+                    slow[i].message, static_cast<unsigned long long>(slow[i].wParam));
+    }
     wchar_t pane[512] = {};
     SendMessageW(frame.GetStatusBar(), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(pane));
     std::printf("pane 1: %s\n", qm::Utf16ToUtf8(qm::win32::FromWide(pane)).c_str());
