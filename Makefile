@@ -73,6 +73,9 @@ $(WINE_PREFIX): | build-win/build.ninja
 	$(WINE_ENV) wineserver -w
 	touch $@
 
+# Last, the installer (made by dist-windows) is tried in a fresh prefix of
+# its own: installed, used from the registry's command lines, uninstalled.
+#
 # A test that fails is run once more: under Wine a test program started
 # while another one's Wine server was going down could fail to start at all
 # (seen twice in 283 starts, each in 0.01 s and with no output), and only
@@ -91,14 +94,21 @@ test-windows: build build-windows $(WINE_PREFIX)
 	cd build-win && $(WINE_ENV) QUORVIA_TEST_SMALL_VOLUME="$$volume" \
 	  ctest --output-on-failure -j $(JOBS) --repeat until-pass:2
 	$(WINE_ENV) tests/cli/cross_platform_lists.sh build/bin/quorvia-cli build-win/bin/quorvia-cli.exe
+	$(MAKE) --no-print-directory dist-windows
+	tests/installer/installer_test.sh $(SETUP_WIN) build-win/bin/window_probe.exe build-win/dist $(VERSION)
 
 # quorvia-VERSION-win64.zip in build-win: the desktop program and the
 # command-line one, stripped, and a short README in Chinese (UTF-8 with a
 # byte-order mark, CR LF line ends, as Windows editors expect).
+# Beside it quorvia-VERSION-setup.exe installs the same three files
+# (res/windows/installer.nsi); its licence page shows LICENSE with CR LF line
+# ends. The script makes every makensis warning an error, and a warning it
+# still printed would fail the build too.
 DIST_WIN := build-win/quorvia-$(VERSION)-win64.zip
+SETUP_WIN := build-win/quorvia-$(VERSION)-setup.exe
 dist-windows: deps build-win/build.ninja
 	cmake --build build-win -j $(JOBS) --target quorvia-cli quorvia
-	rm -rf build-win/dist $(DIST_WIN)
+	rm -rf build-win/dist $(DIST_WIN) $(SETUP_WIN)
 	mkdir -p build-win/dist
 	x86_64-w64-mingw32-strip -o build-win/dist/quorvia.exe build-win/bin/quorvia.exe
 	x86_64-w64-mingw32-strip -o build-win/dist/quorvia-cli.exe build-win/bin/quorvia-cli.exe
@@ -106,6 +116,13 @@ dist-windows: deps build-win/build.ninja
 	  > build-win/dist/README.txt
 	cd build-win/dist && TZ=UTC zip -X -q ../$(notdir $(DIST_WIN)) quorvia.exe quorvia-cli.exe README.txt
 	@echo "$(DIST_WIN)"
+	mkdir -p build-win/installer
+	sed -e 's/$$/\r/' LICENSE > build-win/installer/LICENSE.txt
+	set -o pipefail; makensis -V2 -INPUTCHARSET UTF8 -DVERSION=$(VERSION) -DDIST_DIR=$(CURDIR)/build-win/dist \
+	  -DLICENSE_FILE=$(CURDIR)/build-win/installer/LICENSE.txt -DOUTFILE=$(CURDIR)/$(SETUP_WIN) \
+	  res/windows/installer.nsi 2>&1 | tee build-win/installer/makensis.log
+	@if grep -qi warning build-win/installer/makensis.log; then rm -f $(SETUP_WIN); echo "dist-windows: makensis warned" >&2; exit 1; fi
+	@echo "$(SETUP_WIN)"
 
 # The desktop program, and the command-line one, with ARGS.
 run: build

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the benchmarks need,
-# and the cross compiler, Wine and GoogleTest's sources for the Windows build.
+# and the cross compiler, Wine, GoogleTest's sources and makensis for the
+# Windows build and its installer.
 # Only what is missing is installed, so running it again costs a dpkg query.
 set -euo pipefail
 
@@ -15,7 +16,7 @@ packages=(
   rhash
   desktop-file-utils appstream shared-mime-info man-db groff-base libxml2-utils
   xvfb xauth xdotool x11-utils imagemagick
-  g++-mingw-w64-x86-64-posix wine wine64 googletest zip
+  g++-mingw-w64-x86-64-posix wine wine64 googletest zip nsis
 )
 
 missing=()
