@@ -22,6 +22,8 @@ DESKTOP_SIZE=800x600
 
 # shellcheck source=tests/desktop_qt/x_session.sh
 . "$ROOT/tests/desktop_qt/x_session.sh"
+# shellcheck source=scripts/wine_desktop.sh
+. "$ROOT/scripts/wine_desktop.sh"
 
 [ -e "$SETUP" ] || { echo "screenshot-installer: $SETUP is missing; run make dist-windows" >&2; exit 2; }
 missing=$(xs_missing_tools import convert wine wineserver)
@@ -48,24 +50,7 @@ say() { echo "screenshot-installer: $*"; }
 
 xs_start "$WORK/session" "$DESKTOP_SIZE" || { echo "screenshot-installer: no private X session" >&2; exit 1; }
 say "making the Wine prefix"
-wineboot -i >/dev/null 2>&1
-wineserver -w
-mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-cp "$FONT" "$WINEPREFIX/drive_c/windows/Fonts/"
-if [ -d /usr/share/wine/fonts ]; then cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true; fi
-reg() { wine reg add "$@" /f >/dev/null 2>&1; }
-for face in Tahoma "Tahoma Bold" "Microsoft Sans Serif" "Segoe UI" "MS Shell Dlg" "MS Shell Dlg 2" SimSun; do
-    reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" /t REG_MULTI_SZ \
-        /d 'wqy-microhei.ttc,WenQuanYi Micro Hei'
-done
-# The pages' 宋体 is the same face.
-reg 'HKCU\Software\Wine\Fonts\Replacements' /v 宋体 /d 'WenQuanYi Micro Hei'
-reg 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /d 'WenQuanYi Micro Hei'
-reg 'HKCU\Software\Wine\Explorer' /v Desktop /d Default
-reg 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$DESKTOP_SIZE"
-reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
-reg 'HKCU\Software\Wine\Drivers' /v Audio /d ''
-wineserver -w
+make_wine_desktop_prefix "$FONT" "$DESKTOP_SIZE"
 
 desktop_window() { xdotool search --name 'Wine desktop' 2>/dev/null | head -n 1; }
 page=0
@@ -75,7 +60,7 @@ shoot() {
     import -window root "$WORK/screen.png"
     convert "$WORK/screen.png" -trim +repage "$WORK/page-$page.png"
 }
-# Enter presses the page's default button (下一步, 我接受).
+# Enter presses the page's default button (下一步, 我同意).
 next_page() {
     xdotool windowfocus --sync "$(desktop_window)" 2>/dev/null || true
     xdotool key --clearmodifiers Return

@@ -33,6 +33,8 @@ if [ "$SHOTS_DPI" -gt 96 ]; then SHOTS_SIZE=${SHOTS_SIZE:-1920x1080}; else SHOTS
 . "$ROOT/tests/desktop_qt/x_session.sh"
 # shellcheck source=scripts/sample_tree.sh
 . "$ROOT/scripts/sample_tree.sh"
+# shellcheck source=scripts/wine_desktop.sh
+. "$ROOT/scripts/wine_desktop.sh"
 
 for program in "$GUI" "$CLI"; do
     if [ ! -e "$program" ]; then
@@ -82,27 +84,7 @@ make_sample_tree "$SAMPLES/样例" "$CLI" "$HASH_SECONDS"
 
 xs_start "$WORK/session" "$SHOTS_SIZE" || die "no private X session"
 say "making the Wine prefix"
-wineboot -i >/dev/null 2>&1
-wineserver -w
-mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-cp "$FONT" "$WINEPREFIX/drive_c/windows/Fonts/"
-if [ -d /usr/share/wine/fonts ]; then cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true; fi
-reg() { wine reg add "$@" /f >/dev/null 2>&1; }
-# Chinese glyphs come through the system's font link, as on a Chinese
-# Windows; the dialogs' 宋体 is the same face.
-for face in Tahoma "Tahoma Bold" "Microsoft Sans Serif" "Segoe UI" "MS Shell Dlg" "MS Shell Dlg 2" SimSun; do
-    reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" /t REG_MULTI_SZ \
-        /d 'wqy-microhei.ttc,WenQuanYi Micro Hei'
-done
-reg 'HKCU\Software\Wine\Fonts\Replacements' /v 宋体 /d 'WenQuanYi Micro Hei'
-reg 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /d 'WenQuanYi Micro Hei'
-# A desktop of its own draws the title bars where no window manager runs.
-reg 'HKCU\Software\Wine\Explorer' /v Desktop /d Default
-reg 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$SHOTS_SIZE"
-reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
-reg 'HKCU\Software\Wine\Drivers' /v Audio /d ''
-reg 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$SHOTS_DPI"
-reg 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels /t REG_DWORD /d "$SHOTS_DPI"
+make_wine_desktop_prefix "$FONT" "$SHOTS_SIZE" "$SHOTS_DPI"
 ln -s "$SAMPLES" "$WINEPREFIX/dosdevices/d:"
 wineserver -w
 
