@@ -403,7 +403,12 @@ void CMainFrame::SetStayOnTop(bool onTop) {
 
 void CMainFrame::AcceptDrops() { DragAcceptFiles(GetHwnd(), TRUE); }
 
-void CMainFrame::BringToFront() { SetForegroundWindow(GetHwnd()); }
+void CMainFrame::BringToFront() {
+    const HWND frame = GetHwnd();
+    if (IsIconic(frame)) ShowWindow(frame, SW_RESTORE);
+    // A dialog or box open over the window comes up with it, not under it.
+    SetForegroundWindow(GetLastActivePopup(frame));
+}
 
 void CMainFrame::StartProgressTimer(uint32_t periodMs) { SetTimer(GetHwnd(), kProgressTimerId, periodMs, nullptr); }
 

@@ -230,8 +230,12 @@ TEST_F(DialogsTest, TheVerbsStartsHandTheirPathsToOneWindowAndItsDialog) {
 
     std::vector<std::u16string> listed;
     std::vector<int> selected;
+    HWND dialogWindow = nullptr;
+    HWND activeAfterHandOver = nullptr;
     const DialogAnswer answer(L"新建校验任务", [&](HWND hwnd) {
+        dialogWindow = hwnd;
         EXPECT_TRUE(win32::CQmVerbHandOver().HandTo(std::vector<std::u16string>{folder}));
+        activeAfterHandOver = GetActiveWindow();
         listed = test::ListColumn(GetDlgItem(hwnd, IDC_PATH_LIST), 0);
         selected = test::SelectedRows(GetDlgItem(hwnd, IDC_PATH_LIST));
         SendMessageW(hwnd, WM_COMMAND, IDCANCEL, 0);
@@ -239,6 +243,7 @@ TEST_F(DialogsTest, TheVerbsStartsHandTheirPathsToOneWindowAndItsDialog) {
     ASSERT_TRUE(test::PumpUntil([&] { return answer.Done() && !IsWindow(FindWindowW(L"#32770", L"新建校验任务")); }, 10));
     EXPECT_EQ(listed, (std::vector<std::u16string>{list, folder}));
     EXPECT_EQ(selected, std::vector<int>{1}) << "what came last is selected, as after a drop";
+    EXPECT_EQ(activeAfterHandOver, dialogWindow) << "the window comes up with its dialog on top";
     EXPECT_EQ(GetQuorviaDoc().GetItemCount(), 0u) << "the list was not opened";
 
     win32::UnmarkFrame(frame.GetHwnd());
