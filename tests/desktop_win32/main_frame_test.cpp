@@ -188,7 +188,8 @@ TEST_F(MainFrameTest, StopDuringTheEnumerationAndDuringHashing) {
     EXPECT_EQ(StatusText(frame_->GetStatusBar(), 1), u"用户已取消");
     EXPECT_EQ(SendMessageW(frame_->GetToolbar(), TB_ISBUTTONENABLED, ID_TASK_STOP, 0), 0);
 
-    // A large file: stopped while it is read, it keeps no hash but says so.
+    // A large file: stopped before or while it is read, it keeps no hash
+    // (and says so when its reading had begun).
     const fs::path big = dir_.path() / "big/disc.iso";
     fs::create_directories(big.parent_path());
     { std::ofstream touch(big); }
@@ -201,7 +202,8 @@ TEST_F(MainFrameTest, StopDuringTheEnumerationAndDuringHashing) {
     Command(ID_TASK_STOP);
     RunToEnd();
     EXPECT_EQ(StatusText(frame_->GetStatusBar(), 1).rfind(u"耗时：", 0), 0u);
-    EXPECT_EQ(ListText(List(), RowOf(u"disc.iso"), 3), u"用户已取消");
+    const std::u16string stopped = ListText(List(), RowOf(u"disc.iso"), 3);
+    EXPECT_TRUE(stopped.empty() || stopped == u"用户已取消") << Utf16ToUtf8(stopped);
 }
 
 TEST_F(MainFrameTest, FoldingTheGroupsAndSortingBySizeTwice) {
