@@ -10,6 +10,7 @@
 #include "desktop/frame_resources.h"
 #include "desktop_win32/icon_cache.h"
 #include "desktop_win32/resource.h"
+#include "desktop_win32/shell_services.h"
 #include "desktop_win32/win32_prompts.h"
 #include "desktop_win32/window.h"
 
@@ -27,19 +28,6 @@ RECT ClientRectOf(HWND dialog, HWND control) {
     GetWindowRect(control, &rect);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
-}
-
-// The dropped paths of a WM_DROPFILES.
-std::vector<std::u16string> DroppedPaths(HDROP drop) {
-    std::vector<std::u16string> paths;
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-        wchar_t buffer[4096] = {};
-        if (DragQueryFileW(drop, i, buffer, static_cast<UINT>(std::size(buffer))) == 0) continue;
-        paths.push_back(FromWide(buffer));
-    }
-    DragFinish(drop);
-    return paths;
 }
 
 }  // namespace
@@ -210,7 +198,7 @@ INT_PTR CQmNewTaskDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (!anchors_.empty()) Layout(LOWORD(lParam), HIWORD(lParam));
         return TRUE;
     case WM_DROPFILES: {
-        AddChosenPaths(DroppedPaths(reinterpret_cast<HDROP>(wParam)));
+        AddChosenPaths(TakeDroppedPaths(reinterpret_cast<HDROP>(wParam)));
         return TRUE;
     }
     case WM_NOTIFY: {

@@ -19,6 +19,7 @@
 #include "desktop_win32/icon_cache.h"
 #include "desktop_win32/resource.h"
 #include "desktop_win32/shell_integration.h"
+#include "desktop_win32/shell_services.h"
 #include "desktop_win32/win32_prompts.h"
 #include "engines/register_engines.h"
 
@@ -302,17 +303,7 @@ void CMainFrame::OnMenuSelect(UINT item, UINT flags, HMENU menu) {
     SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID | SBT_NOBORDERS, reinterpret_cast<LPARAM>(Wide(prompt)));
 }
 
-void CMainFrame::OnDropFiles(HDROP drop) {
-    std::vector<std::u16string> paths;
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-        wchar_t buffer[4096] = {};
-        if (DragQueryFileW(drop, i, buffer, static_cast<UINT>(std::size(buffer))) == 0) continue;
-        paths.push_back(FromWide(buffer));
-    }
-    DragFinish(drop);
-    logic_->OnDropFiles(std::move(paths));
-}
+void CMainFrame::OnDropFiles(HDROP drop) { logic_->OnDropFiles(TakeDroppedPaths(drop)); }
 
 // Paths the verb's later starts hand over. Refused (the sender then opens a
 // window of its own) unless this is the verb's window and stays open.

@@ -145,4 +145,18 @@ bool ShowFileProperties(const std::vector<std::u16string>& paths) {
     return true;
 }
 
+std::vector<std::u16string> TakeDroppedPaths(HDROP drop) {
+    std::vector<std::u16string> paths;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        if (length == 0) continue;
+        std::wstring path(length + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
+        paths.push_back(FromWide(path));
+    }
+    DragFinish(drop);
+    return paths;
+}
+
 }  // namespace qm::win32

@@ -23,6 +23,9 @@ bool OpenFileWithShell(std::u16string_view path);
 bool ShowFileInExplorer(std::u16string_view path);
 bool ShowFileProperties(const std::vector<std::u16string>& paths);
 
+// The paths of a WM_DROPFILES, whatever their length; the drop is freed.
+std::vector<std::u16string> TakeDroppedPaths(HDROP drop);
+
 // The shell calls the three actions make, replaceable so tests see what
 // would be started with what, without starting it.
 struct QmShellCalls {

@@ -19,6 +19,7 @@
 #include "desktop_win32/main_frame.h"
 #include "desktop_win32/resource.h"
 #include "desktop_win32/shell_integration.h"
+#include "desktop_win32/shell_services.h"
 #include "desktop/launch_paths.h"
 #include "desktop_win32/win32_test_util.h"
 #include "document/quorvia_doc.h"
@@ -176,6 +177,12 @@ TEST_F(DialogsTest, TheAboutBoxShowsItsUpperHalf) {
     MapDialogRect(probe, &full);
     DestroyWindow(probe);
     EXPECT_LT(height, full.bottom) << "the lower half is cut away";
+}
+
+// A drop's paths come whole, also one past the old 260 characters' limit.
+TEST(DroppedPathsTest, EveryPathComesWhole) {
+    const std::vector<std::u16string> paths{u"C:\\数据\\a.bin", u"\\\\?\\C:\\" + std::u16string(5000, u'长')};
+    EXPECT_EQ(win32::TakeDroppedPaths(static_cast<HDROP>(MakeDrop(paths))), paths);
 }
 
 // A drop on the main window: a folder opens the new-task dialog with it; a
