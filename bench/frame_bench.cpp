@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_tree.h"
 #include "desktop/command_ids.h"
 #include "desktop_qt/main_frame.h"
 #include "common/app_info.h"
@@ -46,7 +47,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kDirectories = 1000;
+using qm::bench::kTreeDirectories;
+using qm::bench::MakeTree;
 
 // A box during the run would be a fault of the bench's own making; it is
 // printed and answered as if closed.
@@ -60,22 +62,6 @@ public:
     bool FolderDialog(qm::QmWindow, std::u16string_view, std::u16string&) override { return false; }
     void SetWaitCursor(bool) override {}
 };
-
-void MakeTree(const fs::path& root, size_t count) {
-    std::mt19937 random(20261208);
-    std::vector<char> bytes(8192);
-    for (char& byte : bytes) byte = static_cast<char>(random());
-    const size_t perDirectory = (count + kDirectories - 1) / kDirectories;
-    size_t made = 0;
-    for (int dir = 0; dir < kDirectories && made < count; ++dir) {
-        const fs::path directory = root / ("dir " + std::to_string(dir));
-        fs::create_directories(directory);
-        for (size_t i = 0; i < perDirectory && made < count; ++i, ++made) {
-            std::ofstream file(directory / ("file" + std::to_string(made) + ".dat"), std::ios::binary);
-            file.write(bytes.data(), static_cast<std::streamsize>(random() % bytes.size()));
-        }
-    }
-}
 
 enum Phase { kIdleBefore, kEnumerating, kHashing, kIdleAfter, kPhaseCount };
 const char* const kPhaseNames[kPhaseCount] = {"before the task", "enumerating", "hashing", "after the task"};
@@ -135,7 +121,7 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
     MakeTree(root, count);
-    std::printf("tree of %zu files in %d directories made in %.1f s\n", count, kDirectories,
+    std::printf("tree of %zu files in %zu directories made in %.1f s\n", count, kTreeDirectories,
                 double(clock.elapsed()) / 1000.0);
 
     qm::GetAppInfo().SetNames(u"栎弦文件校验工具", u"Quorvia 2.0", nullptr);

@@ -13,6 +13,7 @@
 // is the longest time the window could neither repaint nor answer input.
 // Under Wine's null display driver the window paints into memory; under an
 // X display it paints for real.
+#include "bench_tree.h"
 #include "desktop_win32/win32_api.h"
 
 #include <algorithm>
@@ -43,7 +44,8 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using qm::CQmQuorviaItem;
 
-constexpr size_t kDirectories = 1000;
+using qm::bench::kTreeDirectories;
+using qm::bench::MakeTree;
 constexpr size_t kItemsPerInterval = 20000;
 constexpr uint64_t kTimeBase = 132000000000000000ull;
 
@@ -88,11 +90,11 @@ public:
 
 void FillDocument(qm::CQmQuorviaDoc& doc, size_t count) {
     std::mt19937 random(20240611);
-    const size_t perDirectory = (count + kDirectories - 1) / kDirectories;
+    const size_t perDirectory = (count + kTreeDirectories - 1) / kTreeDirectories;
     static const char16_t* const stems[] = {u"IMG_", u"报告", u"Track ", u"data-", u"照片", u"readme"};
     static const char16_t* const extensions[] = {u".jpg", u".docx", u".mp3", u".bin", u".txt"};
     size_t made = 0;
-    for (size_t dir = 0; dir < kDirectories && made < count; ++dir) {
+    for (size_t dir = 0; dir < kTreeDirectories && made < count; ++dir) {
         std::vector<qm::QuorviaItemPtr> batch;
         const std::u16string directory = u"D:\\数据\\folder " + Number(dir) + u"\\";
         for (size_t i = 0; i < perDirectory && made < count; ++i, ++made) {
@@ -117,7 +119,7 @@ void MarkProcessed(CQmQuorviaItem* item) {
 }
 
 void RunList(size_t count) {
-    std::printf("\n== the list: %zu rows in %zu directories ==\n", count, kDirectories);
+    std::printf("\n== the list: %zu rows in %zu directories ==\n", count, kTreeDirectories);
     // The frame first: it starts with an empty document.
     qm::win32::CMainFrameOptions options;
     options.completionSound = [] {};
@@ -186,24 +188,8 @@ void RunList(size_t count) {
     doc.Clear();
 }
 
-void MakeTree(const fs::path& root, size_t count) {
-    std::mt19937 random(20261208);
-    std::vector<char> bytes(8192);
-    for (char& byte : bytes) byte = static_cast<char>(random());
-    const size_t perDirectory = (count + kDirectories - 1) / kDirectories;
-    size_t made = 0;
-    for (size_t dir = 0; dir < kDirectories && made < count; ++dir) {
-        const fs::path directory = root / ("dir " + std::to_string(dir));
-        fs::create_directories(directory);
-        for (size_t i = 0; i < perDirectory && made < count; ++i, ++made) {
-            std::ofstream file(directory / ("file" + std::to_string(made) + ".dat"), std::ios::binary);
-            file.write(bytes.data(), static_cast<std::streamsize>(random() % bytes.size()));
-        }
-    }
-}
-
 void RunTask(size_t count) {
-    std::printf("\n== a task over %zu files in %zu directories ==\n", count, kDirectories);
+    std::printf("\n== a task over %zu files in %zu directories ==\n", count, kTreeDirectories);
     const fs::path root = fs::temp_directory_path() / "quorvia-win32-bench-tree";
     fs::remove_all(root);
     Clock::time_point start = Clock::now();
