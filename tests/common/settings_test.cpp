@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -199,6 +200,16 @@ TEST_F(SettingsTest, RewriteKeepsOtherSectionsAndCommentsAndReplacesInPlace) {
     EXPECT_EQ(test::ReadBytes(ConfigFile()),
               "; written by hand\n[Other]\nHashAlg=1\n\n[SOFTWARE\\Zantoria\\Quorvia 2.0]\nHashAlg=9\nKeep=x\nNew=3\n\n"
               "[Last]\nA=2\n");
+
+    // Storing what the file already says leaves it untouched (the program
+    // stores its algorithm at every exit); a new value rewrites it.
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(48);
+    fs::last_write_time(ConfigFile(), old);
+    ASSERT_TRUE(WriteRegistryValue(*key, u"HashAlg", 9));
+    EXPECT_EQ(fs::last_write_time(ConfigFile()), old);
+    ASSERT_TRUE(WriteRegistryValue(*key, u"HashAlg", 8));
+    EXPECT_NE(fs::last_write_time(ConfigFile()), old);
+    ASSERT_TRUE(WriteRegistryValue(*key, u"HashAlg", 9));
 
     auto sub = info_.OpenSettingsKey(u"Sub", KEY_WRITE);
     ASSERT_NE(sub, nullptr);

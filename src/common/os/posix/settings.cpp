@@ -37,7 +37,8 @@ bool IsSectionHeader(std::u16string_view trimmed) {
 }
 
 // Loads the file as lines. On failure `code` is the reason (an errno value).
-bool LoadLines(const std::u16string& path, std::vector<std::u16string>& lines, uint32_t& code) {
+bool LoadLines(const std::u16string& path, std::vector<std::u16string>& lines, uint32_t& code,
+               std::string* raw = nullptr) {
     lines.clear();
     // A missing file is the common case (a first run) and no error: it must
     // not disturb the thread's error record, since a successful write can
@@ -55,6 +56,7 @@ bool LoadLines(const std::u16string& path, std::vector<std::u16string>& lines, u
         return false;
     }
     std::string_view bytes(reinterpret_cast<const char*>(data.data()), size);
+    if (raw) raw->assign(bytes);
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
     const std::u16string text = Utf8ToUtf16Lossy(bytes);
     size_t pos = 0;
@@ -145,7 +147,9 @@ bool IsValidName(std::u16string_view name) {
 bool StoreValue(const SettingsKey& key, std::u16string_view name, std::optional<uint32_t> value) {
     std::vector<std::u16string> lines;
     uint32_t ignored = 0;
-    if (!LoadLines(key.FilePath(), lines, ignored)) lines.clear();
+    std::string before;
+    bool loaded = LoadLines(key.FilePath(), lines, ignored, &before);
+    if (!loaded) lines.clear();
     if (!lines.empty() && lines.back().empty()) lines.pop_back();  // the final line break
 
     size_t header = FindSection(lines, key.Section());
@@ -174,6 +178,9 @@ bool StoreValue(const SettingsKey& key, std::u16string_view name, std::optional<
         text += u'\n';
     }
     const std::string bytes = Utf16ToUtf8(text);
+    // The value is stored at every exit: a file that already says it all is
+    // left alone, which spares the flush to the disk a rewrite makes.
+    if (loaded && bytes == before) return true;
     return WriteWholeFile(key.FilePath(), bytes.data(), bytes.size(), nullptr, 0);
 }
 
