@@ -1,12 +1,16 @@
 #include "pipeline/enum_thread.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <numeric>
 #include <vector>
 
 #include "common/error_record.h"
 #include "common/os/directory.h"
+#include "common/os/error_codes.h"
 #include "common/os/path_rules.h"
 #include "common/utf.h"
 #include "document/hash_list.h"
@@ -30,14 +34,18 @@ std::u16string JoinName(const std::u16string& dir, std::u16string_view name) {
 
 }  // namespace
 
+CQmEnumFileThread::CQmEnumFileThread() = default;
+CQmEnumFileThread::~CQmEnumFileThread() = default;
+
 void CQmEnumFileThread::AddPendingPath(std::u16string path, bool isDirectory) {
-    pending_.push_back({std::move(path), isDirectory, nullptr});
+    pending_.push_back({std::move(path), isDirectory, nullptr, nullptr});
 }
 
 uint32_t CQmEnumFileThread::Execute() {
     CQmQuorviaDoc& document = GetQuorviaDoc();
     const bool recurse = document.GetIncludeSubdirs();
     rootDir_ = document.GetRootDir();
+    share_ = std::make_unique<CQmWorkShare>(helpers_);
     Batch batch;
     totalBytes_ = 0;
     fileCount_ = 0;
@@ -58,6 +66,7 @@ uint32_t CQmEnumFileThread::Execute() {
         pending_.pop_front();
     }
 
+    share_.reset();
     document.SetTotalBytes(totalBytes_);
     document.SetFileCount(fileCount_);
     return IsStopRequested() ? 1 : 0;
@@ -94,54 +103,129 @@ void CQmEnumFileThread::AppendFailedDirectory(const std::u16string& path, std::u
     batch.push_back(std::move(item));
 }
 
-void CQmEnumFileThread::ListDirectory(const PendingEntry& entry, bool recurse, Batch& batch) {
+// One directory's listing, made by the enumeration thread itself or ahead
+// of it by a helper. Whoever moves `state` from kNotStarted lists it; the
+// enumeration waits for a helper that did.
+struct CQmEnumFileThread::Listed {
+    static constexpr int kNotStarted = 0, kListing = 1, kDone = 2;
+    std::atomic<int> state{kNotStarted};
+    std::mutex lock;
+    std::condition_variable done;
+
+    bool opened = false;
+    uint32_t openError = 0;
+    os::FileIdentity self;
+    std::vector<os::DirectoryEntry> found;  // in name order
+    uint32_t readError = 0;
+
+    bool Claim() {
+        int expected = kNotStarted;
+        return state.compare_exchange_strong(expected, kListing, std::memory_order_acq_rel);
+    }
+    void Publish() {
+        {
+            std::lock_guard guard(lock);
+            state.store(kDone, std::memory_order_release);
+        }
+        done.notify_all();
+    }
+    bool IsDone() const { return state.load(std::memory_order_acquire) == kDone; }
+    void Wait() {
+        std::unique_lock guard(lock);
+        done.wait(guard, [this] { return state.load(std::memory_order_acquire) == kDone; });
+    }
+};
+
+void CQmEnumFileThread::ListInto(const std::u16string& path, Listed& listed, CQmWorkShare* share) const {
     os::DirectoryListing listing;
-    if (!listing.Open(entry.path)) {
-        AppendFailedDirectory(entry.path, SetLastErrorText(0, u"打开目录失败"), batch);
+    if (!listing.Open(path)) {
+        listed.openError = os::LastErrorCode();
         return;
     }
-    const os::FileIdentity self = listing.Identity();
-    for (const Ancestor* above = entry.ancestors.get(); above; above = above->parent.get()) {
-        if (above->identity == self) return;  // a link back up
+    listed.opened = true;
+    listed.self = listing.Identity();
+
+    std::vector<os::DirectoryEntry> found;
+    os::DirectoryEntry next;
+    size_t deferred = 0;
+    while (listing.Next(next, true)) {
+        if (next.deferred) ++deferred;
+        found.push_back(std::move(next));
+        if (IsStopRequested()) return;
+    }
+    listed.readError = listing.ErrorCode();
+    if (deferred != 0) {
+        // The sizes and times the listing left out: one query per file is
+        // most of an enumeration's time, so a large directory's are shared.
+        const auto complete = [&](size_t i) {
+            if (!IsStopRequested()) listing.Complete(found[i]);
+        };
+        if (share) {
+            share->ForEach(found.size(), complete);
+        } else {
+            for (size_t i = 0; i < found.size(); ++i) complete(i);
+        }
+        if (IsStopRequested()) return;
     }
 
-    // The entries are put in name order before they are queued: the system
-    // lists them in the file system's own order, which would scatter a
-    // tree's folders and files in the list and in every saved list.
-    struct Found {
-        std::u16string name;
-        bool isDirectory;
-        uint64_t size;
-        uint64_t time;
-    };
-    std::vector<Found> found;
-    os::DirectoryEntry next;
-    while (listing.Next(next)) {
-        found.push_back({std::move(next.name), next.isDirectory, next.known ? next.size : kUnknownFileSize,
-                         next.known ? next.lastWriteTime : 0});
-        if (IsStopRequested()) break;
-    }
-    const uint32_t readError = listing.ErrorCode();
-    // Keys made once per name, into one buffer, and an index sorted rather
-    // than the entries moved: collating each pair anew, or a key allocation
-    // per name, would cost more than the listing itself in a directory of
-    // many files.
+    // The entries are put in name order: the system lists them in the file
+    // system's own order, which would scatter a tree's folders and files in
+    // the list and in every saved list. Keys made once per name, into one
+    // buffer, and an index sorted: collating each pair anew, or a key
+    // allocation per name, would cost more than the listing itself in a
+    // directory of many files.
     CQmRowSortKeys keys;
     keys.Reserve(found.size());
-    for (const Found& f : found) keys.Add(f.name);
+    for (const os::DirectoryEntry& f : found) keys.Add(f.name);
     std::vector<uint32_t> order(found.size());
     std::iota(order.begin(), order.end(), uint32_t{0});
     std::stable_sort(order.begin(), order.end(), [&keys](uint32_t a, uint32_t b) { return keys.Compare(a, b) < 0; });
+    listed.found.reserve(found.size());
+    for (const uint32_t index : order) {
+        listed.found.push_back(std::move(found[index]));
+        listed.found.back().systemName = std::string();
+    }
+}
+
+void CQmEnumFileThread::ListDirectory(const PendingEntry& entry, bool recurse, Batch& batch) {
+    // A directory queued with a helper may be listed already, or being
+    // listed; otherwise this thread lists it now.
+    Listed own;
+    Listed* listed = entry.listed ? entry.listed.get() : &own;
+    if (listed->Claim()) {
+        ListInto(entry.path, *listed, share_.get());
+        listed->Publish();
+    } else {
+        // While a helper lists this one, this thread lists the next that
+        // nobody has started, rather than wait idle.
+        for (size_t i = 1; i < pending_.size() && !listed->IsDone() && !IsStopRequested(); ++i) {
+            const PendingEntry& later = pending_[i];
+            if (!later.listed || !later.listed->Claim()) continue;
+            ListInto(later.path, *later.listed, share_.get());
+            later.listed->Publish();
+        }
+        listed->Wait();
+    }
+    if (IsStopRequested()) return;
+
+    if (!listed->opened) {
+        AppendFailedDirectory(entry.path, SetLastErrorText(listed->openError, u"打开目录失败"), batch);
+        return;
+    }
+    for (const Ancestor* above = entry.ancestors.get(); above; above = above->parent.get()) {
+        if (above->identity == listed->self) return;  // a link back up
+    }
 
     std::shared_ptr<const Ancestor> here;
-    for (const uint32_t index : order) {
-        const Found& f = found[index];
+    for (const os::DirectoryEntry& f : listed->found) {
         if (f.isDirectory) {
             if (recurse) {
-                if (!here) here = std::make_shared<const Ancestor>(Ancestor{self, entry.ancestors});
-                pending_.push_back({JoinName(entry.path, f.name), true, here});
+                if (!here) here = std::make_shared<const Ancestor>(Ancestor{listed->self, entry.ancestors});
+                QueueDirectory(JoinName(entry.path, f.name), here);
             }
-        } else if (QuorviaItemPtr item = CQmQuorviaItem::CreateItem(JoinName(entry.path, f.name), f.size, f.time)) {
+        } else if (QuorviaItemPtr item = CQmQuorviaItem::CreateItem(JoinName(entry.path, f.name),
+                                                                    f.known ? f.size : kUnknownFileSize,
+                                                                    f.known ? f.lastWriteTime : 0)) {
             // A dangling link or an entry gone since the listing still
             // becomes an item; CreateItem records why it has no size.
             AddFile(std::move(item), batch);
@@ -150,8 +234,23 @@ void CQmEnumFileThread::ListDirectory(const PendingEntry& entry, bool recurse, B
     }
     // A listing that broke off part way would leave the rest of the folder
     // out without a word.
-    if (readError != 0)
-        AppendFailedDirectory(entry.path, SetLastErrorText(readError, u"读取目录失败"), batch);
+    if (listed->readError != 0)
+        AppendFailedDirectory(entry.path, SetLastErrorText(listed->readError, u"读取目录失败"), batch);
+}
+
+void CQmEnumFileThread::QueueDirectory(std::u16string path, std::shared_ptr<const Ancestor> ancestors) {
+    std::shared_ptr<Listed> listed;
+    if (helpers_ != 0) {
+        // A helper lists it while this thread is busy with the directories
+        // before it; the items still come in the same order.
+        listed = std::make_shared<Listed>();
+        share_->Post([this, listed, path] {
+            if (!listed->Claim()) return;
+            ListInto(path, *listed, nullptr);
+            listed->Publish();
+        });
+    }
+    pending_.push_back({std::move(path), true, std::move(ancestors), std::move(listed)});
 }
 
 }  // namespace qm

@@ -25,6 +25,7 @@
 
 #include "common/os/file.h"
 #include "pipeline/thread_obj.h"
+#include "pipeline/work_share.h"
 
 namespace qm {
 
@@ -32,11 +33,16 @@ class CQmQuorviaItem;
 
 class CQmEnumFileThread : public CQmThreadObj {
 public:
-    CQmEnumFileThread() = default;
+    CQmEnumFileThread();
+    ~CQmEnumFileThread() override;
 
     // Adds one input at the end of the pending list; the controller fills
     // the list before Start, in the order the user chose the inputs.
     void AddPendingPath(std::u16string path, bool isDirectory);
+
+    // How many threads besides this one may query the attributes of a large
+    // directory's files (0, the default: none).
+    void SetHelperCount(uint32_t helpers) { helpers_ = helpers; }
 
     // Lists the pending inputs. Returns 1 when it was stopped on request, 0
     // when it completed; that becomes lParam of the end message.
@@ -55,13 +61,19 @@ private:
         os::FileIdentity identity;
         std::shared_ptr<const Ancestor> parent;
     };
+    struct Listed;
     struct PendingEntry {
         std::u16string path;
         bool isDirectory;
         std::shared_ptr<const Ancestor> ancestors;  // directories above it
+        std::shared_ptr<Listed> listed;             // null: not queued with a helper
     };
 
     void ListDirectory(const PendingEntry& entry, bool recurse, std::vector<std::unique_ptr<CQmQuorviaItem>>& batch);
+    // Lists `path` into `listed`, on this thread or a helper's; `share`
+    // (this thread only) completes the entries on every core.
+    void ListInto(const std::u16string& path, Listed& listed, CQmWorkShare* share) const;
+    void QueueDirectory(std::u16string path, std::shared_ptr<const Ancestor> ancestors);
     void AddFile(std::unique_ptr<CQmQuorviaItem> item, std::vector<std::unique_ptr<CQmQuorviaItem>>& batch);
     void AppendFailedDirectory(const std::u16string& path, std::u16string_view text,
                                std::vector<std::unique_ptr<CQmQuorviaItem>>& batch);
@@ -70,6 +82,8 @@ private:
     std::u16string rootDir_;  // the document's, read once at the start
     uint64_t totalBytes_ = 0;
     uint64_t fileCount_ = 0;
+    uint32_t helpers_ = 0;
+    std::unique_ptr<CQmWorkShare> share_;  // while Execute runs
 };
 
 }  // namespace qm

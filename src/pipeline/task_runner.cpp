@@ -64,6 +64,8 @@ bool CQmTaskRunner::StartNewTask(const std::vector<TaskInput>& inputs, std::u16s
 
     auto thread = std::make_unique<CQmEnumFileThread>();
     for (const TaskInput& input : inputs) thread->AddPendingPath(input.path, input.isDirectory);
+    // The enumeration has the cores the hashing run will have.
+    thread->SetHelperCount(GetWorkerCount() - 1);
     thread->SetNotify(target_, WMU_ENUM_DONE);
     if (!thread->Start()) return false;
     enumThread_ = std::move(thread);

@@ -48,11 +48,14 @@ std::u16string U(const fs::path& path) { return test::PathText(path); }
 
 std::u16string SystemText(uint32_t code) { return test::SystemTextFor(code); }
 
-class EnumThreadTest : public ::testing::Test {
+// Every case runs with the enumeration alone and with helpers listing the
+// directories ahead of it: the items, their order and the totals are the same.
+class EnumThreadTest : public ::testing::TestWithParam<uint32_t> {
 protected:
     void SetUp() override {
         RegisterBuiltInEngines();
         GetQuorviaDoc().Clear();
+        thread.SetHelperCount(GetParam());
     }
     void TearDown() override {
         SetFileIconProvider(nullptr);
@@ -96,7 +99,7 @@ protected:
     CQmEnumFileThread thread;
 };
 
-TEST_F(EnumThreadTest, ListsBreadthFirstAfterEverythingPendingBefore) {
+TEST_P(EnumThreadTest, ListsBreadthFirstAfterEverythingPendingBefore) {
     dir.Write("a/fa", "1");
     dir.Write("a/b/fb", "22");
     dir.Write("a/b/c/fc", "333");
@@ -112,7 +115,7 @@ TEST_F(EnumThreadTest, ListsBreadthFirstAfterEverythingPendingBefore) {
     }
 }
 
-TEST_F(EnumThreadTest, WithoutSubdirectoriesOnlyTheDirectorysOwnFiles) {
+TEST_P(EnumThreadTest, WithoutSubdirectoriesOnlyTheDirectorysOwnFiles) {
     dir.Write("a/fa", "1");
     dir.Write("a/b/fb", "22");
     EXPECT_EQ(Run({{dir / "a", true}}, false), 0);
@@ -120,7 +123,7 @@ TEST_F(EnumThreadTest, WithoutSubdirectoriesOnlyTheDirectorysOwnFiles) {
     ExpectTotalsMatchItems();
 }
 
-TEST_F(EnumThreadTest, EmptyDirectoryGivesNothing) {
+TEST_P(EnumThreadTest, EmptyDirectoryGivesNothing) {
     fs::create_directories(dir / "empty");
     EXPECT_EQ(Run({{dir / "empty", true}}, true), 0);
     EXPECT_TRUE(ItemPaths().empty());
@@ -130,7 +133,7 @@ TEST_F(EnumThreadTest, EmptyDirectoryGivesNothing) {
     EXPECT_TRUE(ItemPaths().empty());
 }
 
-TEST_F(EnumThreadTest, SizesAndTimesComeFromTheListing) {
+TEST_P(EnumThreadTest, SizesAndTimesComeFromTheListing) {
     const fs::path file = dir.Write("d/file", "twelve bytes");
     const fs::path single = dir.Write("single", "seven b");
     EXPECT_EQ(Run({{dir / "d", true}, {single, false}}, true), 0);
@@ -156,7 +159,7 @@ TEST_F(EnumThreadTest, SizesAndTimesComeFromTheListing) {
     }
 }
 
-TEST_F(EnumThreadTest, StopDuringALargeDirectoryKeepsWhatWasFound) {
+TEST_P(EnumThreadTest, StopDuringALargeDirectoryKeepsWhatWasFound) {
     for (int i = 0; i < 400; ++i) dir.Write("big/f" + std::to_string(i), std::string(static_cast<size_t>(i % 7), 'x'));
     dir.Write("later/g", "not reached");
 
@@ -183,7 +186,7 @@ TEST_F(EnumThreadTest, StopDuringALargeDirectoryKeepsWhatWasFound) {
 #if !defined(_WIN32)
 // Symbolic links to folders need a privilege on Windows that Wine and an
 // ordinary account lack.
-TEST_F(EnumThreadTest, LinkCyclesEndAndOtherLinksAreFollowed) {
+TEST_P(EnumThreadTest, LinkCyclesEndAndOtherLinksAreFollowed) {
     dir.Write("a/fa", "1");
     dir.Write("a/b/fb", "22");
     fs::create_directory_symlink(dir / "a", dir / "a/b/up");     // back to an ancestor
@@ -198,7 +201,7 @@ TEST_F(EnumThreadTest, LinkCyclesEndAndOtherLinksAreFollowed) {
 
 #endif
 
-TEST_F(EnumThreadTest, UnlistableDirectoriesBecomeFailedEntriesAndVanishedFilesAreKept) {
+TEST_P(EnumThreadTest, UnlistableDirectoriesBecomeFailedEntriesAndVanishedFilesAreKept) {
     dir.Write("ok/f", "abc");
     const fs::path notADirectory = dir.Write("plain", "x");
 #if !defined(_WIN32)
@@ -252,7 +255,7 @@ TEST_F(EnumThreadTest, UnlistableDirectoriesBecomeFailedEntriesAndVanishedFilesA
 // folder has no form a list can hold, so its file fails with the reason and
 // is never read; what lies above the task's folder is no part of any name a
 // list holds.
-TEST_F(EnumThreadTest, NamesThatAreNotUtf8FailBelowTheTasksFolder) {
+TEST_P(EnumThreadTest, NamesThatAreNotUtf8FailBelowTheTasksFolder) {
     const fs::path top = dir / "top\xFD";
     dir.Write("top\xFD/ok.txt", "ok");
     dir.Write("top\xFD/bad\xFF.txt", "bad");
@@ -284,7 +287,7 @@ TEST_F(EnumThreadTest, NamesThatAreNotUtf8FailBelowTheTasksFolder) {
 // A folder the user may not read: as root every folder can be read, so the
 // listing runs in a child process under the unprivileged "nobody" ids and
 // sends back what it found.
-TEST_F(EnumThreadTest, FolderThatMayNotBeReadIsAFailedEntry) {
+TEST_P(EnumThreadTest, FolderThatMayNotBeReadIsAFailedEntry) {
     dir.Write("top/a.txt", "a");
     dir.Write("top/locked/hidden.txt", "secret");
     dir.Write("top/z/b.txt", "b");
@@ -338,7 +341,7 @@ TEST_F(EnumThreadTest, FolderThatMayNotBeReadIsAFailedEntry) {
 
 #endif
 
-TEST_F(EnumThreadTest, EntriesOfEachDirectoryComeInNameOrder) {
+TEST_P(EnumThreadTest, EntriesOfEachDirectoryComeInNameOrder) {
     // Numbers by value, then names without regard to case: folders too, so
     // the groups of a tree come out in the same order on every system.
     for (const char* name : {"b.txt", "10.txt", "A.txt", "9.txt", "c.txt"}) dir.Write(std::string("d/") + name, "x");
@@ -353,6 +356,11 @@ TEST_F(EnumThreadTest, EntriesOfEachDirectoryComeInNameOrder) {
     EXPECT_EQ(ItemPaths(), expected);
     ExpectTotalsMatchItems();
 }
+
+INSTANTIATE_TEST_SUITE_P(Helpers, EnumThreadTest, ::testing::Values(0u, 2u),
+                         [](const ::testing::TestParamInfo<uint32_t>& info) {
+                             return info.param == 0 ? std::string("Alone") : "With" + std::to_string(info.param) + "Helpers";
+                         });
 
 }  // namespace
 }  // namespace qm

@@ -43,7 +43,21 @@ const FileIdentity& DirectoryListing::Identity() const { return state_->identity
 
 uint32_t DirectoryListing::ErrorCode() const { return state_->error; }
 
-bool DirectoryListing::Next(DirectoryEntry& entry) {
+namespace {
+
+// Links are followed: a link to a directory is listed as one. Without the
+// attributes the listing's own type decides.
+void FillAttributes(int dir, const char* name, bool listedAsDirectory, DirectoryEntry& entry) {
+    struct stat st;
+    entry.known = ::fstatat(dir, name, &st, 0) == 0;
+    entry.isDirectory = entry.known ? S_ISDIR(st.st_mode) : listedAsDirectory;
+    entry.size = entry.known ? static_cast<uint64_t>(st.st_size) : 0;
+    entry.lastWriteTime = entry.known ? FileTimeFromTimespec(st.st_mtim) : 0;
+}
+
+}  // namespace
+
+bool DirectoryListing::Next(DirectoryEntry& entry, bool deferAttributes) {
     if (!state_->dir) return false;
     for (;;) {
         errno = 0;
@@ -54,15 +68,29 @@ bool DirectoryListing::Next(DirectoryEntry& entry) {
         }
         const std::string_view name(next->d_name);
         if (name == "." || name == "..") continue;
-        struct stat st;
-        // Links are followed: a link to a directory is listed as one.
-        entry.known = ::fstatat(::dirfd(state_->dir.get()), next->d_name, &st, 0) == 0;
         entry.name = PathFromOs(name);
-        entry.isDirectory = entry.known ? S_ISDIR(st.st_mode) : next->d_type == DT_DIR;
-        entry.size = entry.known ? static_cast<uint64_t>(st.st_size) : 0;
-        entry.lastWriteTime = entry.known ? FileTimeFromTimespec(st.st_mtim) : 0;
+        // Only an entry the listing names as a file or a directory is left
+        // for later: a link or one of unknown type needs its attributes to
+        // say which it is, and those are few.
+        entry.deferred = deferAttributes && (next->d_type == DT_REG || next->d_type == DT_DIR);
+        if (entry.deferred) {
+            entry.systemName.assign(name);
+            entry.isDirectory = next->d_type == DT_DIR;
+            entry.known = false;
+            entry.size = 0;
+            entry.lastWriteTime = 0;
+        } else {
+            entry.systemName.clear();
+            FillAttributes(::dirfd(state_->dir.get()), next->d_name, next->d_type == DT_DIR, entry);
+        }
         return true;
     }
+}
+
+void DirectoryListing::Complete(DirectoryEntry& entry) const {
+    if (!entry.deferred || !state_->dir) return;
+    FillAttributes(::dirfd(state_->dir.get()), entry.systemName.c_str(), entry.isDirectory, entry);
+    entry.deferred = false;
 }
 
 }  // namespace qm::os

@@ -64,8 +64,12 @@ const FileIdentity& DirectoryListing::Identity() const { return state_->identity
 
 uint32_t DirectoryListing::ErrorCode() const { return state_->error; }
 
-bool DirectoryListing::Next(DirectoryEntry& entry) {
+// The listing carries every entry's attributes: nothing is ever deferred.
+void DirectoryListing::Complete(DirectoryEntry& /*entry*/) const {}
+
+bool DirectoryListing::Next(DirectoryEntry& entry, bool /*deferAttributes*/) {
     State& state = *state_;
+    entry.deferred = false;
     for (;;) {
         if (!state.pending) {
             if (!state.find) return false;
