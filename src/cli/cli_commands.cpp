@@ -70,9 +70,13 @@ void OrderDocumentForDisplay(CQmQuorviaDoc& doc) {
     std::vector<std::u16string_view> paths;
     paths.reserve(items.size());
     for (const CQmQuorviaItem* item : items) paths.emplace_back(item->GetPath());
+    const std::vector<size_t> order = OrderPathsForDisplay(paths);
+    bool moved = false;
+    for (size_t i = 0; i < order.size() && !moved; ++i) moved = order[i] != i;
+    if (!moved) return;
     std::vector<CQmQuorviaItem*> ordered;
     ordered.reserve(items.size());
-    for (size_t index : OrderPathsForDisplay(paths)) ordered.push_back(items[index]);
+    for (size_t index : order) ordered.push_back(items[index]);
     doc.ReplaceItems(ordered);
 }
 

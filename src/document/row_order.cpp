@@ -119,10 +119,14 @@ std::vector<size_t> OrderPathsForDisplay(std::span<const std::u16string_view> pa
     std::vector<size_t> order(paths.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     const CQmRowCollator& collator = GetRowCollator();
-    std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
+    const auto before = [&](size_t x, size_t y) {
         if (groups[x] != groups[y]) return groups[x] < groups[y];
         return CompareRowTexts(collator, NamePart(paths[x]), NamePart(paths[y])) < 0;
-    });
+    };
+    // A new task's items come from the enumeration with each folder's files
+    // together and in name order already: one comparison per item tells so.
+    if (std::is_sorted(order.begin(), order.end(), before)) return order;
+    std::stable_sort(order.begin(), order.end(), before);
     return order;
 }
 
