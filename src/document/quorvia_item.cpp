@@ -46,7 +46,7 @@ std::unique_ptr<CQmQuorviaItem> CQmQuorviaItem::CreateItem(std::u16string_view p
     return item;
 }
 
-QmFileHandle CQmQuorviaItem::Open() {
+QmFileHandle CQmQuorviaItem::OpenAndDescribe(os::FileAttributes* opened) {
     const uint64_t known = GetLength();
     os::FileAttributes attributes;
     const QmFileHandle fd = OpenRange(0, &attributes);
@@ -62,6 +62,7 @@ QmFileHandle CQmQuorviaItem::Open() {
         SetLastWriteTime(time);
         SetChanged(true);
     }
+    if (opened) *opened = attributes;
     return fd;
 }
 

@@ -58,7 +58,9 @@ public:
     // size; a size or last-write time that differs from the known one is
     // stored, sets changed, and a new size adjusts the process-wide
     // document's totals.
-    QmFileHandle Open() override;
+    QmFileHandle Open() override { return OpenAndDescribe(nullptr); }
+    // The same, also giving the attributes the open found (when it succeeded).
+    QmFileHandle OpenAndDescribe(os::FileAttributes* opened);
     // Slot 2: in a verification run (the process-wide document's verify
     // mode) the digest goes into the verification hash, and the stored hash
     // and has-hash stay as they are.

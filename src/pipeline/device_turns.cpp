@@ -4,7 +4,13 @@
 
 namespace qm {
 
-bool CQmDeviceProbe::GetStorageId(os::FileHandle handle, uint64_t& id) { return os::GetStorageId(handle, id); }
+bool CQmDeviceProbe::GetStorageId(os::FileHandle handle, const os::FileAttributes& opened, uint64_t& id) {
+    if (opened.kind == os::FileKind::Regular) {
+        id = opened.identity.volume;
+        return true;
+    }
+    return os::GetStorageId(handle, id);
+}
 
 bool CQmDeviceProbe::SeeksSlowly(os::FileHandle handle) {
     return os::QuerySeekPenalty(handle) == os::SeekPenalty::Incurred;
@@ -33,9 +39,9 @@ void CQmDeviceTurn::Give() {
     turn_.Release(1);
 }
 
-CQmDeviceTurn* CQmDeviceTurns::TurnFor(os::FileHandle handle) {
+CQmDeviceTurn* CQmDeviceTurns::TurnFor(os::FileHandle handle, const os::FileAttributes& opened) {
     uint64_t id = 0;
-    if (!probe_.GetStorageId(handle, id)) return nullptr;
+    if (!probe_.GetStorageId(handle, opened, id)) return nullptr;
     std::lock_guard guard(lock_);
     for (const Device& device : devices_) {
         if (device.id == id) return device.turn.get();

@@ -29,8 +29,10 @@ class CQmDeviceProbe {
 public:
     virtual ~CQmDeviceProbe() = default;
     // An id shared by the files of one device; false when the system does
-    // not tell (the file is then read without turns).
-    virtual bool GetStorageId(os::FileHandle handle, uint64_t& id);
+    // not tell (the file is then read without turns). `opened` are the
+    // attributes the open found: a regular file's name its volume, which
+    // spares asking the system again for every file.
+    virtual bool GetStorageId(os::FileHandle handle, const os::FileAttributes& opened, uint64_t& id);
     // Whether reading two files of the device at once makes it seek. Asked
     // once per device and run.
     virtual bool SeeksSlowly(os::FileHandle handle);
@@ -65,7 +67,7 @@ public:
 
     // The turn of the device under the open file, or null when its files
     // may be read in parallel.
-    CQmDeviceTurn* TurnFor(os::FileHandle handle);
+    CQmDeviceTurn* TurnFor(os::FileHandle handle, const os::FileAttributes& opened);
 
     CQmDeviceProbe& Probe() const { return probe_; }
 

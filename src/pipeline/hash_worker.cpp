@@ -68,14 +68,15 @@ void CQmHashWorker::ProcessItem(CQmQuorviaItem* item, CQmHashObject& engine) {
     // A new item starts with a fresh digest.
     engine.Init();
     item->SetReading(true);
-    const QmFileHandle fd = item->Open();
+    os::FileAttributes opened;
+    const QmFileHandle fd = item->OpenAndDescribe(&opened);
     if (fd != kInvalidHandle) {
         // The open settled the length to the file's size now.
         length = item->GetLength();
         const bool toEnd = item->ReadsToEnd();
         CQmDeviceProbe& probe = crew_.Turns().Probe();
         // Null unless the file's device must be read one file at a time.
-        CQmDeviceTurn* const turn = crew_.Turns().TurnFor(fd);
+        CQmDeviceTurn* const turn = crew_.Turns().TurnFor(fd, opened);
         bool holdsTurn = false;
         std::optional<CQmReadAhead> readAhead;
         CQmIoBuffer* const own = buffers_.front();

@@ -218,7 +218,7 @@ TEST_P(TaskRunnerTest, NewTaskHashesEveryFileWithEachAlgorithm) {
 class TestDisk : public CQmDeviceProbe {
 public:
     explicit TestDisk(bool seeks) : seeks_(seeks) {}
-    bool GetStorageId(os::FileHandle, uint64_t& id) override {
+    bool GetStorageId(os::FileHandle, const os::FileAttributes&, uint64_t& id) override {
         id = 7;
         return true;
     }
