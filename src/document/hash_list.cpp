@@ -157,8 +157,11 @@ bool DecodeEscapes(std::u16string_view text, std::u16string& decoded) {
 // a name that begins with it (a share, "\\\\srv\\x") is, or the line would read
 // as an escaped one.
 bool NeedsEscapes(std::u16string_view name) {
-    if (name.find_first_of(u"\n\r") != std::u16string_view::npos) return true;
-    if (!os::IsPathSeparator(u'\\')) return name.find(u'\\') != std::u16string_view::npos;
+    // One pass: every line of a list asks.
+    const bool backslashSeparates = os::IsPathSeparator(u'\\');
+    for (const char16_t c : name) {
+        if (c == u'\n' || c == u'\r' || (c == u'\\' && !backslashSeparates)) return true;
+    }
     return !name.empty() && name.front() == u'\\';
 }
 
@@ -627,10 +630,18 @@ bool ListHasHeader(std::u16string_view listPath, int32_t algorithm) {
     return !bareName || AlgorithmFromListName(listPath) != algorithm;
 }
 
-std::u16string ListDisplayPath(std::u16string_view path, std::u16string_view baseDir) {
+namespace {
+
+std::u16string_view DisplayPathView(std::u16string_view path, std::u16string_view baseDir) {
     const std::optional<std::u16string_view> relative = GetRelativePath(path, baseDir);
-    if (!relative || relative->empty()) return std::u16string(path);
-    return std::u16string(*relative);
+    if (!relative || relative->empty()) return path;
+    return *relative;
+}
+
+}  // namespace
+
+std::u16string ListDisplayPath(std::u16string_view path, std::u16string_view baseDir) {
+    return std::u16string(DisplayPathView(path, baseDir));
 }
 
 namespace {
@@ -639,9 +650,9 @@ enum class LineStyle { List, Sum, Bsd, Sfv };
 
 char16_t LowerHex(char16_t c) { return LowerAscii(c); }
 
-// One line per entry with a digest, in document order; a name that cannot
-// stand as it is makes the line an escaped one.
-std::u16string ComposeEntryLines(const CQmQuorviaDoc& doc, std::u16string_view baseDir, LineStyle style) {
+// Appends one line per entry with a digest, in document order; a name that
+// cannot stand as it is makes the line an escaped one.
+void ComposeEntryLines(const CQmQuorviaDoc& doc, std::u16string_view baseDir, LineStyle style, std::u16string& text) {
     const int32_t algorithm = doc.GetAlgorithm();
     std::u16string tag;
     if (style == LineStyle::Bsd) {
@@ -651,9 +662,16 @@ std::u16string ComposeEntryLines(const CQmQuorviaDoc& doc, std::u16string_view b
     }
     const std::u16string_view lineEnd = style == LineStyle::List ? u"\r\n" : u"\n";
     const uint32_t digestSize = static_cast<uint32_t>(std::clamp<int32_t>(doc.GetDigestSize(), 0, QM_MAX_DIGEST_SIZE));
-    std::u16string text;
     std::u16string hashText;
     const size_t count = doc.GetItemCount();
+    // Room for every line at once: a list of many files is megabytes, and
+    // growing it step by step copies it over and over.
+    size_t room = text.size();
+    for (size_t i = 0; i < count; ++i) {
+        const CQmQuorviaItem* item = doc.GetItemAt(i);
+        if (item && item->HasHash()) room += item->GetPath().size() + tag.size() + 2 * digestSize + 8;
+    }
+    text.reserve(room);
     for (size_t i = 0; i < count; ++i) {
         const CQmQuorviaItem* item = doc.GetItemAt(i);
         if (!item || !item->HasHash()) continue;
@@ -661,7 +679,7 @@ std::u16string ComposeEntryLines(const CQmQuorviaDoc& doc, std::u16string_view b
         if (style == LineStyle::Sum || style == LineStyle::Bsd) {
             std::transform(hashText.begin(), hashText.end(), hashText.begin(), LowerHex);
         }
-        const std::u16string name = ListDisplayPath(item->GetPath(), baseDir);
+        const std::u16string_view name = DisplayPathView(item->GetPath(), baseDir);
         bool escape = NeedsEscapes(name);
         // An SFV name first on its line must not look like a comment.
         if (style == LineStyle::Sfv) escape |= !SkipBlanks(name).empty() && SkipBlanks(name).front() == u';';
@@ -699,7 +717,6 @@ std::u16string ComposeEntryLines(const CQmQuorviaDoc& doc, std::u16string_view b
         }
         text += lineEnd;
     }
-    return text;
 }
 
 }  // namespace
@@ -715,20 +732,26 @@ std::u16string ComposeHashLines(const CQmQuorviaDoc& doc, std::u16string_view ba
         text += name;
         text += u"\r\n\r\n";
     }
-    text += ComposeEntryLines(doc, baseDir, LineStyle::List);
+    ComposeEntryLines(doc, baseDir, LineStyle::List, text);
     return text;
 }
 
 std::u16string ComposeSumLines(const CQmQuorviaDoc& doc, std::u16string_view baseDir) {
-    return ComposeEntryLines(doc, baseDir, LineStyle::Sum);
+    std::u16string text;
+    ComposeEntryLines(doc, baseDir, LineStyle::Sum, text);
+    return text;
 }
 
 std::u16string ComposeBsdLines(const CQmQuorviaDoc& doc, std::u16string_view baseDir) {
-    return ComposeEntryLines(doc, baseDir, LineStyle::Bsd);
+    std::u16string text;
+    ComposeEntryLines(doc, baseDir, LineStyle::Bsd, text);
+    return text;
 }
 
 std::u16string ComposeSfvLines(const CQmQuorviaDoc& doc, std::u16string_view baseDir) {
-    return ComposeEntryLines(doc, baseDir, LineStyle::Sfv);
+    std::u16string text;
+    ComposeEntryLines(doc, baseDir, LineStyle::Sfv, text);
+    return text;
 }
 
 namespace {

@@ -24,6 +24,10 @@ TEST(Utf, LossyDecodingReplacesEachBrokenSequenceOnce) {
     EXPECT_EQ(Utf8ToUtf16Lossy("\xC0\xAF"), u"\uFFFD\uFFFD");
     EXPECT_EQ(Utf16ToUtf8(u"x\xD800y"), "x\xEF\xBF\xBDy");
     EXPECT_EQ(Utf16ToUtf8(u"校验😀"), "\xE6\xA0\xA1\xE9\xAA\x8C\xF0\x9F\x98\x80");
+    // Every length of form, and a lone surrogate at the very end.
+    EXPECT_EQ(Utf16ToUtf8(u"a\u00E9\u07FF\u0800\uFFFF\U00010000\U0010FFFF\xDBFF"),
+              "a\xC3\xA9\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\xEF\xBF\xBD");
+    EXPECT_EQ(Utf16ToUtf8(u""), "");
 }
 
 TEST(Utf, OsPathsRoundTripAnyBytes) {
