@@ -39,14 +39,17 @@ uint32_t WriteFd(int fd, std::string_view bytes) {
 
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// Read by the handler on whatever thread takes the signal; a lock-free atomic
-// is safe to use there.
+// Used by the handler on whatever thread takes the signal, and read by the
+// main thread: lock-free atomics are safe in a handler, and a plain
+// sig_atomic_t is only so for the thread the signal interrupts.
 std::atomic<int> g_wakeFd{-1};
-volatile sig_atomic_t g_stopSignal = 0;
+std::atomic<int> g_stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void OnStopSignal(int signo) {
     const int saved = errno;
-    if (g_stopSignal == 0) g_stopSignal = signo;
+    int none = 0;
+    g_stopSignal.compare_exchange_strong(none, signo);
     const int fd = g_wakeFd.load();
     if (fd >= 0) {
         const char byte = 'i';
@@ -139,7 +142,7 @@ void InstallStopHandlers() {
     }
 }
 
-int StopSignal() { return g_stopSignal; }
+int StopSignal() { return g_stopSignal.load(); }
 
 struct WakeChannel::State {
     os::UniqueFile readEnd;
