@@ -8,11 +8,14 @@ namespace qm {
 Event::Event(bool manualReset, bool initiallySet) : signalled_(initiallySet), manualReset_(manualReset) {}
 
 void Event::Set() {
-    // The flag is published before any waiter is woken: a semaphore waiter
-    // tests it under its own lock after registering here, so it either sees
-    // the flag or is already asleep when Wake reaches it.
-    signalled_.store(true, std::memory_order_release);
+    // The flag is published under the lock, and the waiters are woken before
+    // it is let go: whoever waits may destroy the event the moment its wait
+    // ends, so this must be done with it by then. It is also published
+    // before any semaphore waiter is woken: one tests it under its own lock
+    // after registering here, so it either sees the flag or is already
+    // asleep when Wake reaches it.
     std::lock_guard lock(mutex_);
+    signalled_.store(true, std::memory_order_release);
     cv_.notify_all();
     for (Semaphore* semaphore : watchers_) semaphore->Wake();
 }
