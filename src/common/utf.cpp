@@ -167,12 +167,47 @@ bool IsValidUtf8(std::string_view in) {
     return true;
 }
 
+namespace {
+
+// Walks UTF-16 like WalkUtf16, with runs of sixteen ASCII units (most of a
+// list's text) handed over whole, in a form the compiler makes vector code.
+template <class OnAscii, class OnCodePoint, class OnLone>
+void WalkUtf16Runs(std::u16string_view in, OnAscii onAscii, OnCodePoint onCodePoint, OnLone lone) {
+    constexpr size_t kRun = 16;
+    size_t i = 0;
+    while (i < in.size()) {
+        if (in.size() - i >= kRun) {
+            char16_t any = 0;
+            for (size_t k = 0; k < kRun; ++k) any |= in[i + k];
+            if ((any & 0xFF80) == 0) {
+                onAscii(in.data() + i, kRun);
+                i += kRun;
+                continue;
+            }
+        }
+        const char16_t c = in[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
+            onCodePoint(0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (in[i + 1] - 0xDC00));
+            i += 2;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            lone(c);
+            ++i;
+        } else {
+            onCodePoint(c);
+            ++i;
+        }
+    }
+}
+
+}  // namespace
+
 std::string Utf16ToUtf8(std::u16string_view in) {
     // Measured first, then written through a pointer: a saved list is
     // megabytes, and growing the text byte by byte costs more than both.
     size_t size = 0;
-    WalkUtf16(
-        in, [&size](char32_t cp) { size += cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; },
+    WalkUtf16Runs(
+        in, [&size](const char16_t*, size_t n) { size += n; },
+        [&size](char32_t cp) { size += cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; },
         [&size](char16_t) { size += 3; });
     std::string out(size, '\0');
     char* p = out.data();
@@ -193,7 +228,13 @@ std::string Utf16ToUtf8(std::u16string_view in) {
             *p++ = static_cast<char>(0x80 | (cp & 0x3F));
         }
     };
-    WalkUtf16(in, put, [&](char16_t) { put(0xFFFD); });
+    WalkUtf16Runs(
+        in,
+        [&p](const char16_t* run, size_t n) {
+            for (size_t k = 0; k < n; ++k) p[k] = static_cast<char>(run[k]);
+            p += n;
+        },
+        put, [&put](char16_t) { put(0xFFFD); });
     return out;
 }
 

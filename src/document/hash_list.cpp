@@ -157,12 +157,12 @@ bool DecodeEscapes(std::u16string_view text, std::u16string& decoded) {
 // a name that begins with it (a share, "\\\\srv\\x") is, or the line would read
 // as an escaped one.
 bool NeedsEscapes(std::u16string_view name) {
-    // One pass: every line of a list asks.
+    // One pass without an early way out, which the compiler turns into
+    // vector code: every line of a list asks.
     const bool backslashSeparates = os::IsPathSeparator(u'\\');
-    for (const char16_t c : name) {
-        if (c == u'\n' || c == u'\r' || (c == u'\\' && !backslashSeparates)) return true;
-    }
-    return !name.empty() && name.front() == u'\\';
+    bool found = false;
+    for (const char16_t c : name) found |= c == u'\n' || c == u'\r' || (c == u'\\' && !backslashSeparates);
+    return found || (!name.empty() && name.front() == u'\\');
 }
 
 void AppendEscaped(std::u16string& out, std::u16string_view name) {
@@ -663,18 +663,18 @@ void ComposeEntryLines(const CQmQuorviaDoc& doc, std::u16string_view baseDir, Li
     const std::u16string_view lineEnd = style == LineStyle::List ? u"\r\n" : u"\n";
     const uint32_t digestSize = static_cast<uint32_t>(std::clamp<int32_t>(doc.GetDigestSize(), 0, QM_MAX_DIGEST_SIZE));
     std::u16string hashText;
-    const size_t count = doc.GetItemCount();
+    // The items taken under one lock, not one lock per item.
+    std::vector<CQmQuorviaItem*> items(doc.GetItemCount());
+    items.resize(doc.GetItems(0, items));
     // Room for every line at once: a list of many files is megabytes, and
     // growing it step by step copies it over and over.
     size_t room = text.size();
-    for (size_t i = 0; i < count; ++i) {
-        const CQmQuorviaItem* item = doc.GetItemAt(i);
-        if (item && item->HasHash()) room += item->GetPath().size() + tag.size() + 2 * digestSize + 8;
+    for (const CQmQuorviaItem* item : items) {
+        if (item->HasHash()) room += item->GetPath().size() + tag.size() + 2 * digestSize + 8;
     }
     text.reserve(room);
-    for (size_t i = 0; i < count; ++i) {
-        const CQmQuorviaItem* item = doc.GetItemAt(i);
-        if (!item || !item->HasHash()) continue;
+    for (const CQmQuorviaItem* item : items) {
+        if (!item->HasHash()) continue;
         if (!GetHashValueText(algorithm, item->GetHash(), digestSize, hashText)) hashText.clear();
         if (style == LineStyle::Sum || style == LineStyle::Bsd) {
             std::transform(hashText.begin(), hashText.end(), hashText.begin(), LowerHex);

@@ -28,6 +28,23 @@ TEST(Utf, LossyDecodingReplacesEachBrokenSequenceOnce) {
     EXPECT_EQ(Utf16ToUtf8(u"a\u00E9\u07FF\u0800\uFFFF\U00010000\U0010FFFF\xDBFF"),
               "a\xC3\xA9\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\xEF\xBF\xBD");
     EXPECT_EQ(Utf16ToUtf8(u""), "");
+
+    // Runs of ASCII go across in blocks: texts of every length around a
+    // block, with other forms and surrogate pairs at every place (a pair
+    // across a block's edge included), read back as they were written.
+    std::mt19937 rng(11);
+    const std::u16string pieces[] = {u"a", u"\u00E9", u"\u6821", u"\U0001F600", u"\u007F"};
+    for (int round = 0; round < 3000; ++round) {
+        std::u16string text;
+        const size_t length = rng() % 40;
+        while (text.size() < length) text += pieces[rng() % 8 < 5 ? 0 : 1 + rng() % 4];
+        std::u16string back;
+        ASSERT_TRUE(Utf8ToUtf16(Utf16ToUtf8(text), back));
+        ASSERT_EQ(back, text) << "round " << round;
+    }
+    std::u16string lone(17, u'x');
+    lone[15] = 0xD83D;  // a high surrogate ending the first block, no low one after it
+    EXPECT_EQ(Utf16ToUtf8(lone), std::string(15, 'x') + "\xEF\xBF\xBD" + "x");
 }
 
 TEST(Utf, OsPathsRoundTripAnyBytes) {

@@ -12,8 +12,10 @@
 // Everything here is inline: the path helpers call it per character.
 #pragma once
 
+#include <cstring>
 #include <cstddef>
 #include <string_view>
+#include <type_traits>
 
 namespace qm::os {
 
@@ -101,6 +103,9 @@ constexpr bool PathCharsEqual(char16_t a, char16_t b) {
 // normalisation: "a\.\b" and "a\b" differ).
 constexpr bool PathTextEqual(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size()) return false;
+    // The same code units are the same text under any rule; most calls (a
+    // folder against the paths below it) are such.
+    if (!std::is_constant_evaluated() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0) return true;
     for (size_t i = 0; i < a.size(); ++i) {
         if (!PathCharsEqual(a[i], b[i])) return false;
     }
