@@ -16,11 +16,14 @@ namespace {
 
 constexpr int kFreeQueue = 0;
 // Each worker reads into buffers of its own, one at a time; all of them
-// serve a helper that reads ahead of it. A block small enough to stay in the
-// core's cache between the copy out of the system's cache and the hashing,
-// large enough that the calls per byte do not show.
+// serve a helper that reads ahead of it. A block small enough to stay in a
+// core's second-level cache between the copy out of the system's cache and
+// the hashing, large enough that the calls per block do not show: on a cached
+// 1 GiB file, 512 KiB blocks cost less CPU time beyond the engine's than
+// 128 or 256 KiB ones, and 1 MiB gains nothing more. The pages of a buffer
+// cost memory only once a read reaches them, so small files use little.
 constexpr uint32_t kBuffersPerWorker = 8;
-constexpr uint32_t kBufferSize = 0x40000;
+constexpr uint32_t kBufferSize = 0x80000;
 
 }  // namespace
 
