@@ -132,9 +132,16 @@ struct CQmEnumFileThread::Listed {
     bool IsDone() const { return state.load(std::memory_order_acquire) == kDone; }
     void Wait() {
         std::unique_lock guard(lock);
-        done.wait(guard, [this] { return state.load(std::memory_order_acquire) == kDone; });
+        done.wait(guard, [this] { return IsDone(); });
     }
 };
+
+bool CQmEnumFileThread::ListIfUnclaimed(const std::u16string& path, Listed& listed, CQmWorkShare* share) const {
+    if (!listed.Claim()) return false;
+    ListInto(path, listed, share);
+    listed.Publish();
+    return true;
+}
 
 void CQmEnumFileThread::ListInto(const std::u16string& path, Listed& listed, CQmWorkShare* share) const {
     os::DirectoryListing listing;
@@ -192,17 +199,12 @@ void CQmEnumFileThread::ListDirectory(const PendingEntry& entry, bool recurse, B
     // listed; otherwise this thread lists it now.
     Listed own;
     Listed* listed = entry.listed ? entry.listed.get() : &own;
-    if (listed->Claim()) {
-        ListInto(entry.path, *listed, share_.get());
-        listed->Publish();
-    } else {
+    if (!ListIfUnclaimed(entry.path, *listed, share_.get())) {
         // While a helper lists this one, this thread lists the next that
         // nobody has started, rather than wait idle.
         for (size_t i = 1; i < pending_.size() && !listed->IsDone() && !IsStopRequested(); ++i) {
             const PendingEntry& later = pending_[i];
-            if (!later.listed || !later.listed->Claim()) continue;
-            ListInto(later.path, *later.listed, share_.get());
-            later.listed->Publish();
+            if (later.listed) ListIfUnclaimed(later.path, *later.listed, share_.get());
         }
         listed->Wait();
     }
@@ -244,11 +246,7 @@ void CQmEnumFileThread::QueueDirectory(std::u16string path, std::shared_ptr<cons
         // A helper lists it while this thread is busy with the directories
         // before it; the items still come in the same order.
         listed = std::make_shared<Listed>();
-        share_->Post([this, listed, path] {
-            if (!listed->Claim()) return;
-            ListInto(path, *listed, nullptr);
-            listed->Publish();
-        });
+        share_->Post([this, listed, path] { ListIfUnclaimed(path, *listed, nullptr); });
     }
     pending_.push_back({std::move(path), true, std::move(ancestors), std::move(listed)});
 }

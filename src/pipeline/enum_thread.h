@@ -73,6 +73,8 @@ private:
     // Lists `path` into `listed`, on this thread or a helper's; `share`
     // (this thread only) completes the entries on every core.
     void ListInto(const std::u16string& path, Listed& listed, CQmWorkShare* share) const;
+    // Lists `path` unless another thread has started on it; false then.
+    bool ListIfUnclaimed(const std::u16string& path, Listed& listed, CQmWorkShare* share) const;
     void QueueDirectory(std::u16string path, std::shared_ptr<const Ancestor> ancestors);
     void AddFile(std::unique_ptr<CQmQuorviaItem> item, std::vector<std::unique_ptr<CQmQuorviaItem>>& batch);
     void AppendFailedDirectory(const std::u16string& path, std::u16string_view text,
