@@ -189,8 +189,9 @@ touch -d '2024-06-03 14:05:00' "$TREE/文档/会议记录.md"
 rm "$TREE/照片/合影.png"
 
 ended=$(ended_runs)
-# 编辑(&E), then its last item, 检查所有文件 (it has no mnemonic).
+# 编辑(&E), then 检查所有文件, the item above the last one (下一个问题);
+# it has no mnemonic.
 open_menu "$main" alt+e
-xdotool key Up Return
+xdotool key Up Up Return
 wait_run_end "$ended" 120
 shoot "$main" verify.png
