@@ -14,6 +14,7 @@
 #include "cli/cli_output.h"
 #include "cli/console.h"
 #include "common/error_record.h"
+#include "common/os/path_rules.h"
 #include "common/path_util.h"
 #include "common/string_util.h"
 #include "common/system_info.h"
@@ -85,24 +86,41 @@ void OrderDocumentForDisplay(CQmQuorviaDoc& doc) {
 // the list the task is about to write (`ownList`, absolute; empty: none):
 // hashing a folder again must not put its old list, with the digest it had
 // before it was rewritten, into the new one.
-void DropRepeatsAndOwnList(CQmQuorviaDoc& doc, std::u16string_view ownList) {
+// `mayRepeat` false: no input lies in or equals another, so no file can have
+// been reached twice and only the own list is looked for.
+void DropRepeatsAndOwnList(CQmQuorviaDoc& doc, std::u16string_view ownList, bool mayRepeat) {
     std::vector<CQmQuorviaItem*> items(doc.GetItemCount());
     items.resize(doc.GetItems(0, items));
     std::unordered_set<std::u16string_view> seen;
-    seen.reserve(items.size());
+    if (mayRepeat) seen.reserve(items.size());
     std::vector<const CQmQuorviaItem*> dropped;
     for (const CQmQuorviaItem* item : items) {
         const std::u16string_view path = item->GetPath();
-        if (!seen.insert(path).second || (!ownList.empty() && path == ownList)) dropped.push_back(item);
+        if ((mayRepeat && !seen.insert(path).second) || (!ownList.empty() && path == ownList)) dropped.push_back(item);
     }
     if (!dropped.empty()) doc.RemoveItems(dropped);
+}
+
+// Whether one input is another or lies below it, as far as the text tells
+// (a folder reached again through a link has other names, which are no
+// repeats). Errs towards yes: a shared beginning of names counts.
+bool InputsMayRepeat(const std::vector<TaskInput>& inputs) {
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        for (size_t j = 0; j < inputs.size(); ++j) {
+            const std::u16string_view outer = inputs[i].path, inner = inputs[j].path;
+            if (i != j && inner.size() >= outer.size() && os::PathTextEqual(inner.substr(0, outer.size()), outer)) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 // Runs the task the runner has started until it is over, redrawing the
 // progress line once a second on a terminal. Returns false when Ctrl+C
 // stopped it.
 bool RunToEnd(CQmTaskRunner& runner, EventLoop& loop, uint64_t startTick, bool orderAfterEnumeration,
-              std::u16string_view ownList = {}) {
+              std::u16string_view ownList = {}, bool inputsMayRepeat = true) {
     ProgressLine progress;
     CQmQuorviaDoc& doc = GetQuorviaDoc();
     uint64_t lastBytes = 0;
@@ -141,7 +159,7 @@ bool RunToEnd(CQmTaskRunner& runner, EventLoop& loop, uint64_t startTick, bool o
                 // it posts, so its items can be put in order before the
                 // hashing run takes them.
                 if (message.lParam == 0 && orderAfterEnumeration && !EventLoop::Interrupted()) {
-                    DropRepeatsAndOwnList(doc, ownList);
+                    DropRepeatsAndOwnList(doc, ownList, inputsMayRepeat);
                     OrderDocumentForDisplay(doc);
                 }
                 if (runner.OnEnumDone(message.wParam, message.lParam) ==
@@ -331,14 +349,14 @@ int RunHash(const Options& options) {
     // The list this run writes, as the enumeration names files: absolute,
     // through the links of its folders as given.
     const std::u16string ownList = options.hasOutput ? MakeAbsolute(options.output) : std::u16string();
-    if (!RunToEnd(runner, loop, startTick, true, ownList)) return StopExitCode();
+    if (!RunToEnd(runner, loop, startTick, true, ownList, InputsMayRepeat(inputs))) return StopExitCode();
     const uint64_t elapsed = QueryTickCount64() - startTick;
 
     bool allHashed = true;
     std::u16string failures;
-    const size_t count = doc.GetItemCount();
-    for (size_t i = 0; i < count; ++i) {
-        const CQmQuorviaItem* item = doc.GetItemAt(i);
+    std::vector<CQmQuorviaItem*> items(doc.GetItemCount());
+    items.resize(doc.GetItems(0, items));
+    for (const CQmQuorviaItem* item : items) {
         if (item->HasHash()) continue;
         allHashed = false;
         failures += item->GetPath() + u"\t" + item->GetError() + u"\n";

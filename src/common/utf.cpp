@@ -239,8 +239,10 @@ std::string Utf16ToUtf8(std::u16string_view in) {
 }
 
 bool HasUnpairedSurrogate(std::u16string_view text) {
+    // Asked of every name a list is about to hold; runs of ASCII go past in
+    // blocks.
     bool found = false;
-    WalkUtf16(text, [](char32_t) {}, [&found](char16_t) { found = true; });
+    WalkUtf16Runs(text, [](const char16_t*, size_t) {}, [](char32_t) {}, [&found](char16_t) { found = true; });
     return found;
 }
 

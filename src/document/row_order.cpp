@@ -111,10 +111,18 @@ int CompareRows(const QmRowKey& a, const QmRowKey& b, int column, bool ascending
 std::vector<size_t> OrderPathsForDisplay(std::span<const std::u16string_view> paths) {
     std::vector<int> groups(paths.size());
     std::unordered_map<std::u16string_view, int, os::PathTextHasher, os::PathTextEquals> groupIds;
+    std::u16string_view lastDirectory;
     for (size_t i = 0; i < paths.size(); ++i) {
-        const auto [it, added] =
-            groupIds.try_emplace(DirectoryPart(paths[i]), static_cast<int>(groupIds.size()) + 1);
+        // A folder's files mostly come together: the folder of the one
+        // before needs no lookup.
+        const std::u16string_view directory = DirectoryPart(paths[i]);
+        if (i > 0 && os::PathTextEqual(directory, lastDirectory)) {
+            groups[i] = groups[i - 1];
+            continue;
+        }
+        const auto [it, added] = groupIds.try_emplace(directory, static_cast<int>(groupIds.size()) + 1);
         groups[i] = it->second;
+        lastDirectory = directory;
     }
     std::vector<size_t> order(paths.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;

@@ -41,10 +41,17 @@ TEST(Utf, LossyDecodingReplacesEachBrokenSequenceOnce) {
         std::u16string back;
         ASSERT_TRUE(Utf8ToUtf16(Utf16ToUtf8(text), back));
         ASSERT_EQ(back, text) << "round " << round;
+        EXPECT_FALSE(HasUnpairedSurrogate(text)) << "round " << round;
     }
     std::u16string lone(17, u'x');
     lone[15] = 0xD83D;  // a high surrogate ending the first block, no low one after it
     EXPECT_EQ(Utf16ToUtf8(lone), std::string(15, 'x') + "\xEF\xBF\xBD" + "x");
+    // A lone surrogate is found wherever it stands among ASCII.
+    for (size_t at = 0; at < 40; ++at) {
+        std::u16string text(40, u'x');
+        text[at] = at % 2 ? 0xDC00 : 0xDBFF;
+        EXPECT_TRUE(HasUnpairedSurrogate(text)) << at;
+    }
 }
 
 TEST(Utf, OsPathsRoundTripAnyBytes) {

@@ -636,6 +636,23 @@ TEST_F(HashListTest, EscapedNamesReadAndWrite) {
     ASSERT_TRUE(loaded.LoadHashList(listPath)) << Utf8(GetLastErrorText());
     ASSERT_EQ(loaded.GetItemCount(), 3u);
     for (size_t i = 0; i < 3; ++i) EXPECT_EQ(loaded.GetItemAt(i)->GetPath(), saved.GetItemAt(i)->GetPath());
+
+    // Long names are examined in blocks: a line break is found wherever it
+    // falls, the last unit of a block and the remainder after the blocks too.
+    for (size_t at = 0; at < 40; ++at) {
+        std::u16string name(40, u'n');
+        name[at] = u'\r';
+        CQmQuorviaDoc one;
+        ASSERT_TRUE(one.BeginTask(U(dir_.path()), QM_HASH_SHA1, true));
+        AddItem(one, U(dir_.path()) + u"/" + name, 1);
+        AddItem(one, U(dir_.path()) + u"/" + std::u16string(40, u'n'), 1);
+        const std::string sum = Utf8(ComposeSumLines(one, U(dir_.path())));
+        const size_t second = sum.find('\n') + 1;
+        const std::string escaped = "  " + std::string(at, 'n') + "\\r" + std::string(39 - at, 'n') + "\n";
+        EXPECT_EQ(sum[0], '\\') << at;
+        EXPECT_EQ(sum.substr(0, second).substr(41), escaped) << at;
+        EXPECT_NE(sum[second], '\\') << at;  // the plain name stays as it is
+    }
 }
 
 // A hash field must have the length of the list's algorithm, also when the
