@@ -266,10 +266,18 @@ std::u16string PathFromOs(std::string_view bytes) {
 }
 
 std::string PathToOs(std::u16string_view path) {
+    // Every file is opened through this; its path is mostly ASCII, which
+    // goes across in blocks.
     std::string out;
     out.reserve(path.size() * 3 / 2);
-    WalkUtf16(
-        path, [&](char32_t cp) { AppendUtf8(out, cp); },
+    WalkUtf16Runs(
+        path,
+        [&out](const char16_t* run, size_t n) {
+            const size_t at = out.size();
+            out.resize(at + n);
+            for (size_t k = 0; k < n; ++k) out[at + k] = static_cast<char>(run[k]);
+        },
+        [&](char32_t cp) { AppendUtf8(out, cp); },
         [&](char16_t c) {
             if (c >= 0xDC80 && c <= 0xDCFF) out += static_cast<char>(c - 0xDC00);
             else AppendUtf8(out, 0xFFFD);

@@ -61,6 +61,15 @@ TEST(Catalog, WithoutTheMd2FamilyMd2AndMd4AreLeftOut) {
     EXPECT_EQ(GetLastErrorText().rfind(u"创建HASH对象失败:", 0), 0u);
 }
 
+TEST(Catalog, WithoutTheSha2FamilyItsProbesTextIsLeft) {
+    ProviderFault fault(QM_CALG_SHA_256);
+    SetErrorText(0, u"before");
+    CQmHashCatalog catalog;
+    RegisterBuiltInEngines(catalog);
+    EXPECT_EQ(Names(catalog), (std::vector<std::u16string>{u"CRC32", u"MD2", u"MD4", u"MD5", u"SHA1", u"115网盘"}));
+    EXPECT_EQ(GetLastErrorText().rfind(u"创建HASH对象失败:", 0), 0u);
+}
+
 TEST(Catalog, WithoutEitherFamilyTheDefaultIsStillThere) {
     ProviderFault md2(QM_CALG_MD2);
     ProviderFault sha256(QM_CALG_SHA_256);
