@@ -171,8 +171,8 @@ void CQmEnumFileThread::ListInto(const std::u16string& path, Listed& listed, CQm
         // work: sharing it out costs a hand-off and a wait for the slowest
         // helper every time, and each wake-up may draw the two threads onto
         // one core for milliseconds (20,000 files in folders of 100 took 20
-        // to 36 ms shared, a steady 20 ms not). The helpers have other
-        // folders to list meanwhile.
+        // to 36 ms shared, mostly 20 ms not). The helpers have other folders
+        // to list meanwhile.
         constexpr size_t kSharedFrom = 256;
         if (share && found.size() >= kSharedFrom) {
             share->ForEach(found.size(), complete);
