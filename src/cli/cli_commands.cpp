@@ -66,8 +66,7 @@ void PrintLastError() { PrintErr(GetLastErrorText() + u"\n"); }
 // Puts the document's items into the order the list view shows after a new
 // task, as the desktop program does before it starts hashing.
 void OrderDocumentForDisplay(CQmQuorviaDoc& doc) {
-    std::vector<CQmQuorviaItem*> items(doc.GetItemCount());
-    items.resize(doc.GetItems(0, items));
+    const std::vector<CQmQuorviaItem*> items = doc.GetItems();
     std::vector<std::u16string_view> paths;
     paths.reserve(items.size());
     for (const CQmQuorviaItem* item : items) paths.emplace_back(item->GetPath());
@@ -89,8 +88,7 @@ void OrderDocumentForDisplay(CQmQuorviaDoc& doc) {
 // `mayRepeat` false: no input lies in or equals another, so no file can have
 // been reached twice and only the own list is looked for.
 void DropRepeatsAndOwnList(CQmQuorviaDoc& doc, std::u16string_view ownList, bool mayRepeat) {
-    std::vector<CQmQuorviaItem*> items(doc.GetItemCount());
-    items.resize(doc.GetItems(0, items));
+    const std::vector<CQmQuorviaItem*> items = doc.GetItems();
     std::unordered_set<std::u16string_view> seen;
     if (mayRepeat) seen.reserve(items.size());
     std::vector<const CQmQuorviaItem*> dropped;
@@ -354,8 +352,7 @@ int RunHash(const Options& options) {
 
     bool allHashed = true;
     std::u16string failures;
-    std::vector<CQmQuorviaItem*> items(doc.GetItemCount());
-    items.resize(doc.GetItems(0, items));
+    const std::vector<CQmQuorviaItem*> items = doc.GetItems();
     for (const CQmQuorviaItem* item : items) {
         if (item->HasHash()) continue;
         allHashed = false;
@@ -450,8 +447,7 @@ std::u16string UndecidedAlgorithmHint() {
 // --ignore-missing: the files of the list that do not exist leave it, as if
 // they had not been listed. Returns how many stay.
 size_t DropMissingFiles(CQmQuorviaDoc& doc) {
-    std::vector<CQmQuorviaItem*> items(doc.GetItemCount());
-    items.resize(doc.GetItems(0, items));
+    const std::vector<CQmQuorviaItem*> items = doc.GetItems();
     std::vector<const CQmQuorviaItem*> missing;
     for (const CQmQuorviaItem* item : items) {
         bool isMissing = false;

@@ -67,38 +67,29 @@ size_t IllFormedLength(const unsigned char* p, size_t left) {
     return i;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
+// Writes the UTF-8 form of `cp` at `p`; returns the end.
+char* PutUtf8(char* p, char32_t cp) {
     if (cp < 0x80) {
-        out += static_cast<char>(cp);
+        *p++ = static_cast<char>(cp);
     } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *p++ = static_cast<char>(0xC0 | (cp >> 6));
+        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *p++ = static_cast<char>(0xE0 | (cp >> 12));
+        *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *p++ = static_cast<char>(0xF0 | (cp >> 18));
+        *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
+    return p;
 }
 
-// Walks UTF-16 code points; `lone` is called for unpaired surrogates.
-template <class OnCodePoint, class OnLone>
-void WalkUtf16(std::u16string_view in, OnCodePoint onCodePoint, OnLone lone) {
-    for (size_t i = 0; i < in.size(); ++i) {
-        const char16_t c = in[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
-            onCodePoint(0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (in[i + 1] - 0xDC00));
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            lone(c);
-        } else {
-            onCodePoint(c);
-        }
-    }
+void AppendUtf8(std::string& out, char32_t cp) {
+    char bytes[4];
+    out.append(bytes, PutUtf8(bytes, cp));
 }
 
 }  // namespace
@@ -169,8 +160,9 @@ bool IsValidUtf8(std::string_view in) {
 
 namespace {
 
-// Walks UTF-16 like WalkUtf16, with runs of sixteen ASCII units (most of a
-// list's text) handed over whole, in a form the compiler makes vector code.
+// Walks UTF-16 code points, with runs of sixteen ASCII units (most of a
+// list's text) handed over whole, in a form the compiler makes vector code;
+// `lone` is called for unpaired surrogates.
 template <class OnAscii, class OnCodePoint, class OnLone>
 void WalkUtf16Runs(std::u16string_view in, OnAscii onAscii, OnCodePoint onCodePoint, OnLone lone) {
     constexpr size_t kRun = 16;
@@ -211,23 +203,7 @@ std::string Utf16ToUtf8(std::u16string_view in) {
         [&size](char16_t) { size += 3; });
     std::string out(size, '\0');
     char* p = out.data();
-    const auto put = [&p](char32_t cp) {
-        if (cp < 0x80) {
-            *p++ = static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            *p++ = static_cast<char>(0xC0 | (cp >> 6));
-            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            *p++ = static_cast<char>(0xE0 | (cp >> 12));
-            *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            *p++ = static_cast<char>(0xF0 | (cp >> 18));
-            *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    };
+    const auto put = [&p](char32_t cp) { p = PutUtf8(p, cp); };
     WalkUtf16Runs(
         in,
         [&p](const char16_t* run, size_t n) {

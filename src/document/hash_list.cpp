@@ -677,9 +677,7 @@ void ComposeEntryLines(const CQmQuorviaDoc& doc, std::u16string_view baseDir, Li
     const std::u16string_view lineEnd = style == LineStyle::List ? u"\r\n" : u"\n";
     const uint32_t digestSize = static_cast<uint32_t>(std::clamp<int32_t>(doc.GetDigestSize(), 0, QM_MAX_DIGEST_SIZE));
     std::u16string hashText;
-    // The items taken under one lock, not one lock per item.
-    std::vector<CQmQuorviaItem*> items(doc.GetItemCount());
-    items.resize(doc.GetItems(0, items));
+    const std::vector<CQmQuorviaItem*> items = doc.GetItems();
     // Room for every line at once: a list of many files is megabytes, and
     // growing it step by step copies it over and over.
     size_t room = text.size();
@@ -834,8 +832,7 @@ std::u16string ComposeLinkLines(const CQmQuorviaDoc& doc, std::u16string_view ba
 }
 
 bool CheckListNames(const CQmQuorviaDoc& doc, std::u16string_view baseDir) {
-    std::vector<CQmQuorviaItem*> items(doc.GetItemCount());
-    items.resize(doc.GetItems(0, items));
+    const std::vector<CQmQuorviaItem*> items = doc.GetItems();
     for (const CQmQuorviaItem* item : items) {
         if (!item->HasHash()) continue;
         // The name as a list in `baseDir` holds it: a folder above the list

@@ -194,6 +194,14 @@ size_t CQmQuorviaDoc::GetItems(size_t start, std::span<CQmQuorviaItem*> out) con
     return count;
 }
 
+std::vector<CQmQuorviaItem*> CQmQuorviaDoc::GetItems() const {
+    std::lock_guard guard(lock_);
+    std::vector<CQmQuorviaItem*> items;
+    items.reserve(items_.size());
+    for (const QuorviaItemPtr& item : items_) items.push_back(item.get());
+    return items;
+}
+
 size_t CQmQuorviaDoc::GetItemCount() const {
     std::lock_guard guard(lock_);
     return items_.size();

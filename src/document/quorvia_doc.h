@@ -89,6 +89,8 @@ public:
     CQmQuorviaItem* GetItemAt(size_t index) const;
     // Copies item pointers from `start` on into `out`; the number copied.
     size_t GetItems(size_t start, std::span<CQmQuorviaItem*> out) const;
+    // Every item, in order, taken under one lock rather than one per item.
+    std::vector<CQmQuorviaItem*> GetItems() const;
     size_t GetItemCount() const;
 
     // "未命名" when untitled, else the list file's name without extension.
